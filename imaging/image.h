@@ -1,0 +1,67 @@
+#pragma once
+// Image and surface handles as value types.
+//
+// Image: a decoded image or a bitmap, always 32-bit non-premultiplied ARGB
+// (QImage::Format_ARGB32, whose pixels are exactly the 0xAARRGGBB values the
+// passes use). Copies share pixels until one of them is written, so a copy is
+// a cheap, stable snapshot. A default-constructed Image is "no image".
+//
+// Surface: something that can be drawn on, shared by every copy of the handle
+// (a picture box's backing image, or the work bitmap). Releasing the last
+// handle releases the pixels.
+
+#include "passes/pixel_view.h"
+
+#include <QImage>
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+namespace mGdip {
+
+class Image {
+public:
+    Image() = default;
+    // Takes the pixels of an image that is already Format_ARGB32 (or null).
+    explicit Image(QImage argb32);
+
+    bool isNull() const noexcept { return image_.isNull(); }
+    std::int32_t width() const noexcept { return image_.width(); }
+    std::int32_t height() const noexcept { return image_.height(); }
+
+    const QImage& qimage() const noexcept { return image_; }
+    // Gives the pixels away, leaving this image null.
+    QImage release() noexcept { return std::exchange(image_, QImage()); }
+    passes::ConstPixelView pixels() const noexcept;
+
+private:
+    QImage image_;
+};
+
+class Surface {
+public:
+    Surface() = default;
+    // A new surface over its own image of the given size and format.
+    Surface(std::int32_t width, std::int32_t height, QImage::Format format);
+    // A surface over existing pixels (adopts them).
+    explicit Surface(QImage pixels);
+    // Draws on the image's own pixels; `image` is left null.
+    explicit Surface(Image&& image);
+
+    bool isNull() const noexcept { return !target_ || target_->isNull(); }
+    std::int32_t width() const noexcept { return target_ ? target_->width() : 0; }
+    std::int32_t height() const noexcept { return target_ ? target_->height() : 0; }
+
+    // The drawn pixels; null when there is no surface.
+    QImage* target() const noexcept { return target_.get(); }
+    // Writable pixel rows, for surfaces in Format_ARGB32 (the work bitmap).
+    passes::PixelView pixels() const;
+    // A stable copy of what has been drawn so far.
+    Image snapshot() const;
+
+private:
+    std::shared_ptr<QImage> target_;
+};
+
+} // namespace mGdip
