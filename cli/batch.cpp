@@ -1,0 +1,134 @@
+#include "batch.h"
+
+#include "imaging/file_naming.h"
+#include "imaging/mgdip.h"
+#include "passes/pass_command.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace cli {
+namespace {
+
+// A path for comparing files: symlinks resolved where the file exists.
+QString Identity(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists()) return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+}
+
+passes::ArgbChannels Channels(int alpha, const ColorArgument& color)
+{
+    return {alpha, color.red, color.green, color.blue};
+}
+
+} // namespace
+
+std::vector<FileJob> PlanJobs(const Options& options)
+{
+    const QDir outputFolder(QString::fromLocal8Bit(options.outputFolder));
+    std::set<QString> inputs;
+    for (const std::string& file : options.files) inputs.insert(Identity(QString::fromLocal8Bit(file)));
+
+    std::vector<FileJob> jobs;
+    std::map<QString, QString> writers; // output identity -> input that writes it
+    for (const std::string& file : options.files) {
+        FileJob job;
+        job.input = QString::fromLocal8Bit(file);
+        job.output = outputFolder.filePath(mGdip::ResultFileNameFor(mGdip::SourceFileNameOf(job.input)));
+        const QString target = Identity(job.output);
+        if (inputs.count(target)) {
+            job.refusal = QStringLiteral("its result %1 would overwrite an input file").arg(job.output);
+        } else if (const auto earlier = writers.find(target); earlier != writers.end()) {
+            job.refusal = QStringLiteral("its result %1 would overwrite the result of %2")
+                              .arg(job.output, earlier->second);
+        } else {
+            writers.emplace(target, job.input);
+        }
+        jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+std::optional<QString> ProcessFile(const Options& options, const FileJob& job)
+{
+    if (job.refusal) return job.refusal;
+    mGdip::LoadedImage loaded = mGdip::LoadImageFile(job.input);
+    if (!mGdip::Succeeded(loaded.status)) return loaded.reason;
+    const mGdip::Image& source = loaded.image;
+
+    passes::ArgbChannels key;
+    if (options.key) {
+        key = Channels(options.key->alpha.value_or(255), *options.key);
+    } else {
+        const PixelPosition at = options.keyAt.value_or(PixelPosition{});
+        passes::Argb pixel = 0;
+        if (!mGdip::Succeeded(mGdip::ReadPixel(source, at.x, at.y, pixel)))
+            return QStringLiteral("the key position %1,%2 is outside the %3 × %4 image")
+                .arg(at.x)
+                .arg(at.y)
+                .arg(source.width())
+                .arg(source.height());
+        passes::SplitArgb(pixel, key.A, key.R, key.G, key.B);
+    }
+    // As in the window, picking a key sets the target alpha to the key's alpha.
+    const ColorArgument to = options.replacement.value_or(ColorArgument{});
+    const passes::ArgbChannels replacement = Channels(to.alpha.value_or(key.A), to);
+
+    // The pass runs in place on the decoded pixels: nothing else reads them,
+    // and a second image-sized buffer would double the memory and its cost.
+    const std::int32_t width = mGdip::ImageWidthOf(source), height = mGdip::ImageHeightOf(source);
+    const mGdip::Surface work(std::move(loaded.image));
+    const passes::PixelView pixels = work.pixels();
+    const std::int32_t tolerance = options.tolerance;
+    passes::RunPassCommand(options.command, {pixels, pixels, {}}, width, height, key, tolerance,
+                           replacement);
+
+    QString why;
+    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(work.snapshot(), job.output, &why)))
+        return QStringLiteral("cannot write %1: %2").arg(job.output, why);
+    return std::nullopt;
+}
+
+BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
+                     const std::function<void(const FileJob&)>& onWritten,
+                     const std::function<void(const FileJob&, const QString& reason)>& onFailed)
+{
+    std::atomic<std::size_t> next{0};
+    std::mutex reportMutex;
+    BatchReport report;
+
+    auto worker = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();) {
+            const std::optional<QString> failure = ProcessFile(options, jobs[i]);
+            const std::lock_guard lock(reportMutex);
+            if (failure) {
+                ++report.failed;
+                onFailed(jobs[i], *failure);
+            } else {
+                ++report.succeeded;
+                onWritten(jobs[i]);
+            }
+        }
+    };
+
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t threads = std::min<std::size_t>(
+        jobs.size(), options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores);
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
+    worker();
+    for (auto& thread : pool) thread.join();
+    return report;
+}
+
+} // namespace cli

@@ -1,0 +1,37 @@
+#pragma once
+// Runs one pass over many files, in parallel, reporting each failure.
+
+#include "options.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace cli {
+
+struct FileJob {
+    QString input;
+    QString output;                  // where the result goes
+    std::optional<QString> refusal;  // why the file is not processed at all
+};
+
+// Output paths for every input; refuses outputs that would overwrite an input
+// file or the output of an earlier input.
+std::vector<FileJob> PlanJobs(const Options& options);
+
+// Processes one file; returns the reason on failure.
+std::optional<QString> ProcessFile(const Options& options, const FileJob& job);
+
+struct BatchReport {
+    int succeeded = 0;
+    int failed = 0;
+};
+
+// Calls onWritten/onFailed from worker threads, one call at a time.
+BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
+                     const std::function<void(const FileJob&)>& onWritten,
+                     const std::function<void(const FileJob&, const QString& reason)>& onFailed);
+
+} // namespace cli

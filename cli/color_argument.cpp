@@ -1,0 +1,95 @@
+#include "color_argument.h"
+
+#include <charconv>
+#include <vector>
+
+namespace cli {
+namespace {
+
+std::vector<std::string_view> SplitAtCommas(std::string_view text)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos) return parts;
+        start = comma + 1;
+    }
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Exactly two hex digits (from_chars would also take a sign: "-1").
+std::optional<int> ParseHexByte(std::string_view two)
+{
+    if (two.size() != 2) return std::nullopt;
+    const int high = HexDigit(two[0]), low = HexDigit(two[1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    return high << 4 | low;
+}
+
+} // namespace
+
+std::optional<int> ParseBoundedInt(std::string_view text, int low, int high)
+{
+    if (text.empty() || text.front() == '+') return std::nullopt;
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+std::optional<ColorArgument> ParseColorArgument(std::string_view text)
+{
+    ColorArgument color;
+    if (!text.empty() && text.front() == '#') {
+        const std::string_view hex = text.substr(1);
+        if (hex.size() != 6 && hex.size() != 8) return std::nullopt;
+        std::vector<int> bytes;
+        for (std::size_t i = 0; i < hex.size(); i += 2) {
+            const auto byte = ParseHexByte(hex.substr(i, 2));
+            if (!byte) return std::nullopt;
+            bytes.push_back(*byte);
+        }
+        if (bytes.size() == 4) color.alpha = bytes[0];
+        const std::size_t first = bytes.size() - 3;
+        color.red = bytes[first];
+        color.green = bytes[first + 1];
+        color.blue = bytes[first + 2];
+        return color;
+    }
+    const auto parts = SplitAtCommas(text);
+    if (parts.size() != 3 && parts.size() != 4) return std::nullopt;
+    std::vector<int> channels;
+    for (const auto part : parts) {
+        const auto channel = ParseBoundedInt(part, 0, 255);
+        if (!channel) return std::nullopt;
+        channels.push_back(*channel);
+    }
+    if (channels.size() == 4) color.alpha = channels[0];
+    const std::size_t first = channels.size() - 3;
+    color.red = channels[first];
+    color.green = channels[first + 1];
+    color.blue = channels[first + 2];
+    return color;
+}
+
+std::optional<PixelPosition> ParsePixelPosition(std::string_view text)
+{
+    const auto parts = SplitAtCommas(text);
+    if (parts.size() != 2) return std::nullopt;
+    const auto x = ParseBoundedInt(parts[0], 0, 0x7FFFFFFF);
+    const auto y = ParseBoundedInt(parts[1], 0, 0x7FFFFFFF);
+    if (!x || !y) return std::nullopt;
+    return PixelPosition{*x, *y};
+}
+
+} // namespace cli

@@ -1,0 +1,35 @@
+#pragma once
+// Command-line syntax of the batch tool.
+
+#include "color_argument.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct Options {
+    int command = 0; // passes::PassCommand
+    std::optional<ColorArgument> key;
+    std::optional<PixelPosition> keyAt;
+    int tolerance = 30;
+    std::optional<ColorArgument> replacement;
+    std::string outputFolder = ".";
+    int jobs = 0; // 0: one per core
+    std::vector<std::string> files;
+};
+
+struct ParsedArguments {
+    enum class Action { Run, Help, Version, UsageError } action = Action::UsageError;
+    Options options;
+    std::string error; // for UsageError
+};
+
+// `args` without the program name.
+ParsedArguments ParseArguments(const std::vector<std::string>& args);
+
+extern const char* const kUsage; // short, shown with usage errors
+extern const char* const kHelp;  // full, for --help
+
+} // namespace cli
