@@ -1,8 +1,8 @@
 // PNG encoding with libpng, tuned for speed at a size close to what general
-// tools produce: every row uses the "up" filter, and the deflate settings are
-// picked per image by compressing a sample of rows both ways: run-length
-// matching suits flat artwork (logos, removed backgrounds), fast general
-// matching suits photographs.
+// tools produce. Two settings, picked per image by compressing a sample of
+// rows both ways: flat artwork (logos, removed backgrounds) gets run-length
+// matching with a per-row choice of the "sub" and "up" filters; photographs
+// get fast general matching with the "up" filter.
 #include "png_codec.h"
 
 #include <QIODevice>
@@ -11,26 +11,27 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace mGdip::detail {
 namespace {
 
 struct DeflateChoice {
+    int filters; // libpng filter mask
     int level;
     int strategy;
 };
 
-constexpr DeflateChoice kRunLength{6, Z_RLE};
-constexpr DeflateChoice kFastGeneral{1, Z_DEFAULT_STRATEGY};
+constexpr DeflateChoice kFlatArtwork{PNG_FILTER_SUB | PNG_FILTER_UP, 6, Z_RLE};
+constexpr DeflateChoice kPhotograph{PNG_FILTER_UP, 1, Z_DEFAULT_STRATEGY};
 
-// Size of `data` deflated with `choice`, or SIZE_MAX when zlib fails.
-std::size_t DeflatedSize(const std::vector<unsigned char>& data, DeflateChoice choice)
+// Size of `data` deflated with a level and strategy, or SIZE_MAX when zlib fails.
+std::size_t DeflatedSize(const std::vector<unsigned char>& data, int level, int strategy)
 {
     z_stream stream{};
-    if (deflateInit2(&stream, choice.level, Z_DEFLATED, 15, 8, choice.strategy) != Z_OK) return SIZE_MAX;
+    if (deflateInit2(&stream, level, Z_DEFLATED, 15, 8, strategy) != Z_OK) return SIZE_MAX;
     std::vector<unsigned char> out(deflateBound(&stream, static_cast<uLong>(data.size())));
     stream.next_in = const_cast<Bytef*>(data.data());
     stream.avail_in = static_cast<uInt>(data.size());
@@ -42,11 +43,13 @@ std::size_t DeflatedSize(const std::vector<unsigned char>& data, DeflateChoice c
     return status == Z_STREAM_END ? size : SIZE_MAX;
 }
 
-// Up-filtered bytes of a few bands of rows spread over the image, about what
-// the encoder will see.
-std::vector<unsigned char> SampleRows(const QImage& image)
+enum class SampleFilter { Sub, Up };
+
+// Filtered bytes of bands of rows spread over the image, about what the
+// encoder will see. Enough bands that one odd band cannot swing the choice.
+std::vector<unsigned char> SampleRows(const QImage& image, SampleFilter filter)
 {
-    constexpr int kBands = 8, kRowsPerBand = 8;
+    constexpr int kBands = 32, kRowsPerBand = 8;
     const int width = image.width(), height = image.height();
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
     std::vector<unsigned char> sample;
@@ -56,9 +59,11 @@ std::vector<unsigned char> SampleRows(const QImage& image)
         for (int y = band; y < std::min(height, band + kRowsPerBand); ++y) {
             const uchar* row = image.constScanLine(y);
             const uchar* above = y > 0 ? image.constScanLine(y - 1) : nullptr;
-            sample.push_back(2); // filter type "up"
-            for (std::size_t i = 0; i < rowBytes; ++i)
-                sample.push_back(static_cast<unsigned char>(row[i] - (above ? above[i] : 0)));
+            sample.push_back(filter == SampleFilter::Sub ? 1 : 2);
+            for (std::size_t i = 0; i < rowBytes; ++i) {
+                const uchar before = filter == SampleFilter::Sub ? (i >= 4 ? row[i - 4] : 0) : (above ? above[i] : 0);
+                sample.push_back(static_cast<unsigned char>(row[i] - before));
+            }
         }
     }
     return sample;
@@ -66,9 +71,9 @@ std::vector<unsigned char> SampleRows(const QImage& image)
 
 DeflateChoice ChooseDeflate(const QImage& image)
 {
-    const auto sample = SampleRows(image);
-    return DeflatedSize(sample, kRunLength) <= DeflatedSize(sample, kFastGeneral) ? kRunLength
-                                                                                    : kFastGeneral;
+    const std::size_t flat = DeflatedSize(SampleRows(image, SampleFilter::Sub), kFlatArtwork.level, kFlatArtwork.strategy);
+    const std::size_t photo = DeflatedSize(SampleRows(image, SampleFilter::Up), kPhotograph.level, kPhotograph.strategy);
+    return flat <= photo ? kFlatArtwork : kPhotograph;
 }
 
 struct WriteContext {
@@ -102,7 +107,7 @@ bool WriteImage(png_structp png, png_infop info, const QImage* image, DeflateCho
     png_set_IHDR(png, info, static_cast<png_uint_32>(image->width()),
                  static_cast<png_uint_32>(image->height()), 8, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, choice.filters);
     png_set_compression_level(png, choice.level);
     png_set_compression_strategy(png, choice.strategy);
     png_set_compression_buffer_size(png, 1 << 20);
