@@ -5,13 +5,18 @@
 // its events there). Settings that the callback may change (key color,
 // tolerance) are read by building a fresh kernel after every yield, so a
 // change reaches exactly the pixels not yet visited. The callback can stop the
-// pass; the pixels not yet visited then keep what the work image held (fully
-// transparent on a fresh work bitmap).
+// pass.
+//
+// Every pixel of the work image is written: visited pixels get their result,
+// and pixels not visited (after a stop, or outside the source) become
+// 0x00000000, as on a fresh bitmap. So the work image need not be cleared
+// beforehand.
 
 #include "pixel_view.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <utility>
 
@@ -53,6 +58,23 @@ namespace detail {
 // slowest kernel still checks the clock well within a slice.
 inline constexpr std::int32_t kChunkPixels = 4096;
 
+inline void ClearRun(const PixelView& work, std::int32_t y, std::int32_t from, std::int32_t to)
+{
+    if (to > from) std::memset(work.row(y) + from, 0, sizeof(std::uint32_t) * static_cast<std::size_t>(to - from));
+}
+
+// Clears the work pixels a pass did not write: the rest of row `y` from
+// column `x` within the visited width, the rows below, and everything
+// right of the visited width.
+inline void ClearUnvisited(const PixelView& work, std::int32_t x, std::int32_t y, std::int32_t width,
+                           std::int32_t height)
+{
+    for (std::int32_t row = 0; row < work.height; ++row) {
+        const std::int32_t visitedTo = row < y ? width : row == y ? x : 0;
+        ClearRun(work, row, row < height ? visitedTo : 0, work.width);
+    }
+}
+
 } // namespace detail
 
 // makeKernel() reads the current settings and returns a callable
@@ -78,12 +100,17 @@ PassOutcome WalkRows(const PassImages& images, std::int32_t width, std::int32_t 
             kernel(src + x, dst + x, static_cast<std::size_t>(n));
             x += n;
             if (yields && Clock::now() >= deadline) {
-                if (!images.yield()) return PassOutcome::Stopped;
+                if (!images.yield()) {
+                    detail::ClearUnvisited(images.work, x, y, width, height);
+                    return PassOutcome::Stopped;
+                }
                 kernel = makeKernel();
                 deadline = Clock::now() + images.yield.slice();
             }
         }
     }
+    if (width < images.work.width || height < images.work.height)
+        detail::ClearUnvisited(images.work, 0, height, width, height);
     return PassOutcome::Completed;
 }
 

@@ -71,9 +71,10 @@ TEST(PassDriver, ReplacementDeltasStayThoseOfTheStart)
     for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0xFF112233u);
 }
 
-TEST(PassDriver, StoppingLeavesTheRestUntouched)
+TEST(PassDriver, StoppingLeavesTheUnvisitedPixelsTransparent)
 {
-    PixelBuffer source(4, 5, 0xFF000000u), work(4, 5);
+    // The work image may hold anything beforehand (recycled memory).
+    PixelBuffer source(4, 5, 0xFF000000u), work(4, 5, 0xABABABABu);
     const ArgbChannels key{255, 255, 255, 255};
     const std::int32_t tolerance = 30;
     int yields = 0;
@@ -81,7 +82,21 @@ TEST(PassDriver, StoppingLeavesTheRestUntouched)
         kSimpleRemoval, {source.view(), work.view(), EveryChunk([&] { return ++yields < 2; })}, 4, 5, key,
         tolerance, {});
     EXPECT_EQ(outcome, PassOutcome::Stopped);
-    for (std::int32_t y = 0; y < 5; ++y) EXPECT_EQ(work.at(3, y), y < 2 ? 0xFF000000u : 0u) << y;
+    for (std::int32_t y = 0; y < 5; ++y)
+        for (std::int32_t x = 0; x < 4; ++x) EXPECT_EQ(work.at(x, y), y < 2 ? 0xFF000000u : 0u) << x << "," << y;
+}
+
+TEST(PassDriver, StoppingWithinARowClearsTheRestOfIt)
+{
+    PixelBuffer source(10000, 2, kKey), work(10000, 2, 0xABABABABu);
+    const ArgbChannels key{255, 0, 0, 0};
+    const std::int32_t tolerance = 1;
+    RunPassCommand(kSimpleRemoval, {source.view(), work.view(), EveryChunk([] { return false; })}, 10000, 2, key,
+                   tolerance, {});
+    EXPECT_EQ(work.at(0, 0), kKey);
+    EXPECT_EQ(work.at(detail::kChunkPixels - 1, 0), kKey);
+    EXPECT_EQ(work.at(detail::kChunkPixels, 0), 0u);
+    EXPECT_EQ(work.at(9999, 1), 0u);
 }
 
 TEST(PassDriver, LongRowsYieldWithinTheRow)
@@ -113,16 +128,18 @@ TEST(PassDriver, RunsToTheEndWithoutAYieldCallback)
     for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0x05102030u);
 }
 
-TEST(PassDriver, NeverReadsOrPaintsOutsideEitherImage)
+TEST(PassDriver, NeverReadsOutsideTheSourceAndClearsTheRestOfTheWork)
 {
     PixelBuffer source(3, 2, kKey), work(2, 3, 0x11111111u);
     const ArgbChannels key{255, 0, 0, 0};
     const std::int32_t tolerance = 1;
     RunPassCommand(kSimpleRemoval, {source.view(), work.view(), {}}, 50, 50, key, tolerance, {});
-    // Only the 2 x 2 overlap is painted.
+    // Only the 2 x 2 overlap is painted from the source; the work row below it
+    // is transparent.
     EXPECT_EQ(work.at(0, 0), kKey);
     EXPECT_EQ(work.at(1, 1), kKey);
-    EXPECT_EQ(work.at(0, 2), 0x11111111u);
+    EXPECT_EQ(work.at(0, 2), 0u);
+    EXPECT_EQ(work.at(1, 2), 0u);
 }
 
 TEST(PassDriver, UnknownCommandRunsNoPass)

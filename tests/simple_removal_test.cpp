@@ -69,14 +69,16 @@ TEST(SimpleRemovalPass, PaintsEveryPixelOfTheImage)
         }
 }
 
-TEST(SimpleRemovalPass, ZeroSizeVisitsNothing)
+TEST(SimpleRemovalPass, ZeroSizeVisitsNothingAndLeavesTheWorkTransparent)
 {
     testing_support::PixelBuffer source(3, 3, 0xFF123456u), work(3, 3, 0xABABABABu);
     const Channel key = 0;
     const std::int32_t tolerance = 30;
     SimpleRemovalPass({source.view(), work.view(), {}}, 0, 3, key, key, key, tolerance);
+    for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0u);
+    work.pixels.assign(work.pixels.size(), 0xABABABABu);
     SimpleRemovalPass({source.view(), work.view(), {}}, 3, 0, key, key, key, tolerance);
-    for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0xABABABABu);
+    for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0u);
 }
 
 } // namespace
