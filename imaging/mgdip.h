@@ -72,6 +72,16 @@ inline constexpr std::int32_t kPixelFormat32bppARGB = 2498570; // 0x26200A
 ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
                                Surface& bitmap);
 
+// For a bitmap that a pass is about to paint: the pass driver writes every
+// pixel (clearing those it does not reach), so memory of a released bitmap of
+// the same size is reused as it is, without clearing.
+ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
+                                      Surface& bitmap);
+
+// Touches the memory of a coming work bitmap now (when an image is loaded),
+// so the first pass does not pay for fresh memory.
+void PrepareWorkBitmap(std::int32_t width, std::int32_t height);
+
 // A surface over a picture box's backing image.
 Surface BindSurface(QImage backing);
 

@@ -1,10 +1,10 @@
 // The work bitmap, surfaces, and single-pixel and whole-image drawing.
+#include "bitmap_memory.h"
 #include "mgdip.h"
 
 #include <QPainter>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace mGdip {
 namespace {
@@ -43,26 +43,35 @@ std::uint32_t SourceOver(std::uint32_t src, std::uint32_t dst) noexcept
 std::int32_t ImageWidthOf(const Image& image) noexcept { return image.isNull() ? 0 : image.width(); }
 std::int32_t ImageHeightOf(const Image& image) noexcept { return image.isNull() ? 0 : image.height(); }
 
-ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                               Surface& bitmap)
+namespace {
+
+ImagingStatus CreateBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
+                           detail::Contents contents, Surface& bitmap)
 {
     if (width <= 0 || height <= 0 || pixelFormat != kPixelFormat32bppARGB)
         return ImagingStatus::InvalidParameter;
     if (std::int64_t{width} * height > kMaxImagePixels) return ImagingStatus::OutOfMemory;
-    // calloc hands out zeroed pages without touching them, so a fresh bitmap
-    // costs nothing until the pass writes it.
-    const auto bytesPerLine = static_cast<qsizetype>(width) * 4;
-    void* pixels = std::calloc(static_cast<std::size_t>(bytesPerLine), static_cast<std::size_t>(height));
-    if (!pixels) return ImagingStatus::OutOfMemory;
-    QImage image(static_cast<uchar*>(pixels), width, height, bytesPerLine, QImage::Format_ARGB32,
-                 [](void* p) { std::free(p); }, pixels);
-    if (image.isNull()) {
-        std::free(pixels);
-        return ImagingStatus::OutOfMemory;
-    }
+    QImage image = detail::AllocateBitmap(width, height, contents);
+    if (image.isNull()) return ImagingStatus::OutOfMemory;
     bitmap = Surface(std::move(image));
     return ImagingStatus::Ok;
 }
+
+} // namespace
+
+ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
+                               Surface& bitmap)
+{
+    return CreateBitmap(width, height, pixelFormat, detail::Contents::Zeroed, bitmap);
+}
+
+ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
+                                      Surface& bitmap)
+{
+    return CreateBitmap(width, height, pixelFormat, detail::Contents::Unspecified, bitmap);
+}
+
+void PrepareWorkBitmap(std::int32_t width, std::int32_t height) { detail::PrepareBitmapMemory(width, height); }
 
 Surface BindSurface(QImage backing) { return Surface(std::move(backing)); }
 

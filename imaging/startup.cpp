@@ -1,3 +1,4 @@
+#include "bitmap_memory.h"
 #include "mgdip.h"
 #include "platform_probe.h"
 
@@ -76,6 +77,10 @@ ImagingStatus StartImaging(bool showMessage, bool exitOnFailure, const QString& 
     return ImagingStatus::Ok;
 }
 
-void ShutdownImaging() noexcept { g_token.store(0); }
+void ShutdownImaging() noexcept
+{
+    g_token.store(0);
+    detail::DropBitmapMemory();
+}
 
 } // namespace mGdip

@@ -275,6 +275,12 @@ TEST_F(CliRun, NeverOverwritesAnInput)
                                     QStringLiteral("a.png"), QStringLiteral("./a")});
     EXPECT_EQ(relative.exitCode, 1);
     EXPECT_EQ(testsupport::ReadBytes(aPng), original);
+
+    // Or through a link to the folder.
+    ASSERT_TRUE(QFile::link(folder(), path(QStringLiteral("link"))));
+    const CliResult linked = Run({QStringLiteral("simple"), QStringLiteral("-o"), path(QStringLiteral("link")), a, aPng});
+    EXPECT_EQ(linked.exitCode, 1);
+    EXPECT_EQ(testsupport::ReadBytes(aPng), original);
 }
 
 TEST_F(CliRun, SameFileNameFromTwoFoldersWritesOnlyTheFirst)

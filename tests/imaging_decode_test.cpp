@@ -758,6 +758,8 @@ TEST_F(ImagingDecode, TruncatedGifIsRefused)
         SCOPED_TRACE(cut);
         LoadFails(Written(QStringLiteral("cut.gif"), gif.left(cut)));
     }
+    // Only the trailer missing: the frame is whole.
+    EXPECT_EQ(Load(Written(QStringLiteral("notrailer.gif"), gif.left(gif.size() - 1))).status, ImagingStatus::Ok);
 }
 
 // Random damage must never crash the decoders nor break the result's

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -69,6 +70,56 @@ TEST(CreateWorkBitmap, RejectsBadArgumentsAndLeavesTheOutputAlone)
         EXPECT_EQ(bitmap.width(), 3);
         EXPECT_EQ(At(bitmap, 2, 1), 0xFF112233u);
     }
+}
+
+TEST(CreateWorkBitmap, IsZeroFilledWhenReusingReleasedMemory)
+{
+    // Memory of a released bitmap may come back for the next of the same size.
+    for (int round = 0; round < 3; ++round) {
+        const mGdip::Surface bitmap = WorkBitmap(64, 33);
+        for (const std::uint32_t pixel : testsupport::PixelsOf(*bitmap.target())) ASSERT_EQ(pixel, 0u) << round;
+        ASSERT_EQ(mGdip::ClearSurface(bitmap, A(0xFFFFFFFF)), ImagingStatus::Ok);
+    }
+    mGdip::PrepareWorkBitmap(64, 33);
+    const mGdip::Surface prepared = WorkBitmap(64, 33);
+    for (const std::uint32_t pixel : testsupport::PixelsOf(*prepared.target())) ASSERT_EQ(pixel, 0u);
+}
+
+TEST(CreateWorkBitmap, ReleasedBitmapKeepsPixelsThatASnapshotStillShows)
+{
+    mGdip::Image snapshot;
+    {
+        const mGdip::Surface bitmap = WorkBitmap(16, 16);
+        ASSERT_EQ(mGdip::ClearSurface(bitmap, A(0x80102030)), ImagingStatus::Ok);
+        snapshot = bitmap.snapshot();
+    }
+    // New bitmaps of the same size must not take the memory under the snapshot.
+    for (int round = 0; round < 2; ++round) {
+        mGdip::Surface next;
+        ASSERT_EQ(mGdip::CreateWorkBitmapForPass(16, 16, kPixelFormat32bppARGB, next), ImagingStatus::Ok);
+        for (int y = 0; y < 16; ++y) std::fill(next.pixels().row(y), next.pixels().row(y) + 16, 0xFFFFFFFFu);
+        const mGdip::Surface zeroed = WorkBitmap(16, 16);
+        for (const std::uint32_t pixel : testsupport::PixelsOf(*zeroed.target())) ASSERT_EQ(pixel, 0u);
+    }
+    for (const std::uint32_t pixel : testsupport::PixelsOf(snapshot.qimage())) ASSERT_EQ(pixel, 0x80102030u);
+}
+
+TEST(CreateWorkBitmapForPass, GivesAWritableBitmapOfTheSizeAndRejectsWhatCreateWorkBitmapRejects)
+{
+    mGdip::Surface bitmap;
+    ASSERT_EQ(mGdip::CreateWorkBitmapForPass(7, 5, kPixelFormat32bppARGB, bitmap), ImagingStatus::Ok);
+    EXPECT_EQ(bitmap.width(), 7);
+    EXPECT_EQ(bitmap.height(), 5);
+    EXPECT_EQ(bitmap.target()->format(), QImage::Format_ARGB32);
+    bitmap.pixels().row(4)[6] = 0x12345678u;
+    EXPECT_EQ(At(bitmap, 6, 4), 0x12345678u);
+
+    const QImage* const before = bitmap.target();
+    EXPECT_EQ(mGdip::CreateWorkBitmapForPass(0, 5, kPixelFormat32bppARGB, bitmap), ImagingStatus::InvalidParameter);
+    EXPECT_EQ(mGdip::CreateWorkBitmapForPass(5, 5, 0xE200B, bitmap), ImagingStatus::InvalidParameter);
+    EXPECT_EQ(mGdip::CreateWorkBitmapForPass(70000, 70000, kPixelFormat32bppARGB, bitmap), ImagingStatus::OutOfMemory);
+    EXPECT_EQ(bitmap.target(), before);
+    EXPECT_EQ(At(bitmap, 6, 4), 0x12345678u);
 }
 
 TEST(Surface, SnapshotIsNotChangedByLaterPainting)
@@ -293,7 +344,7 @@ TEST_F(DrawImageOneToOne, DrawsUnscaledAtTheTopLeftKeepingTheBackgroundUnderTran
             EXPECT_EQ(At(surface, x, y), Expected(x, y, 4, 3)) << x << "," << y;
 }
 
-TEST_F(DrawImageOneToOne, SizeLargerThanTheImageDoesNotStretchIt)
+TEST_F(DrawImageOneToOne, SizeBeyondTheImageDoesNotStretchIt)
 {
     const mGdip::Surface surface = Background(6, 5);
     ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 6, 5), ImagingStatus::Ok);

@@ -147,7 +147,7 @@ QByteArray MakeGif(int width, int height, const std::uint32_t palette[4], const 
     AppendLittleEndian16(gif, height);
     gif.append('\x91'); // global table of 4 entries
     gif.append('\0');   // background index
-    gif.append('\0');   // aspect ratio
+    gif.append('\0');   // pixel shape: square
     for (int i = 0; i < 4; ++i) {
         gif.append(static_cast<char>((palette[i] >> 16) & 0xFF));
         gif.append(static_cast<char>((palette[i] >> 8) & 0xFF));

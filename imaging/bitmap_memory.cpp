@@ -1,0 +1,88 @@
+#include "bitmap_memory.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace mGdip::detail {
+namespace {
+
+struct Block {
+    void* data = nullptr;
+    std::size_t bytes = 0;
+};
+
+std::mutex g_mutex;
+Block g_kept; // at most one block waits for reuse
+
+void Keep(Block block)
+{
+    Block old;
+    {
+        std::lock_guard lock(g_mutex);
+        old = g_kept;
+        g_kept = block;
+    }
+    std::free(old.data);
+}
+
+Block TakeKept(std::size_t bytes)
+{
+    std::lock_guard lock(g_mutex);
+    if (g_kept.bytes != bytes) return {};
+    Block block = g_kept;
+    g_kept = {};
+    return block;
+}
+
+// Called when the last QImage over the block goes away.
+void ReturnBlock(void* info)
+{
+    auto* block = static_cast<Block*>(info);
+    Keep(*block);
+    delete block;
+}
+
+std::size_t BitmapBytes(std::int32_t width, std::int32_t height)
+{
+    return static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height);
+}
+
+} // namespace
+
+QImage AllocateBitmap(std::int32_t width, std::int32_t height, Contents contents)
+{
+    if (width <= 0 || height <= 0) return {};
+    const std::size_t bytes = BitmapBytes(width, height);
+    Block block = TakeKept(bytes);
+    if (block.data) {
+        if (contents == Contents::Zeroed) std::memset(block.data, 0, bytes);
+    } else {
+        // calloc hands out zeroed pages without touching them.
+        block = {std::calloc(bytes, 1), bytes};
+        if (!block.data) return {};
+    }
+    auto* owner = new Block(block);
+    QImage image(static_cast<uchar*>(block.data), width, height, static_cast<qsizetype>(width) * 4,
+                 QImage::Format_ARGB32, ReturnBlock, owner);
+    if (image.isNull()) ReturnBlock(owner);
+    return image;
+}
+
+void PrepareBitmapMemory(std::int32_t width, std::int32_t height)
+{
+    if (width <= 0 || height <= 0) return;
+    const std::size_t bytes = BitmapBytes(width, height);
+    {
+        std::lock_guard lock(g_mutex);
+        if (g_kept.bytes == bytes) return;
+    }
+    Block block{std::calloc(bytes, 1), bytes};
+    if (!block.data) return;
+    std::memset(block.data, 0, bytes); // fault the pages in now, not during the pass
+    Keep(block);
+}
+
+void DropBitmapMemory() noexcept { Keep({}); }
+
+} // namespace mGdip::detail
