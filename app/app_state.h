@@ -1,0 +1,45 @@
+#pragma once
+// Everything the window's handlers and the command loop share, in one record
+// owned by the window.
+
+#include "imaging/mgdip.h"
+#include "passes/pass_command.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace app {
+
+struct RgbChannels {
+    passes::Channel R = 0, G = 0, B = 0;
+};
+
+struct AppState {
+    std::int16_t PendingCommand = passes::kNoCommand; // posted by the three processing buttons
+    bool ExitRequested = false;                       // set when the window closes
+    bool PickReplacementFromImage = false;            // the next click on Pic1 picks the replacement
+
+    mGdip::Surface SourceSurface; // over Pic1
+    mGdip::Surface ResultSurface; // over Pic2
+    mGdip::Image SourceImage;     // the dropped file, decoded
+    std::int32_t ImageWidth = 0;
+    std::int32_t ImageHeight = 0;
+    QString SourceFileName;       // last path component of the dropped file
+    // The bitmap the last pass painted. It is also the surface the pass paints
+    // on: with direct pixel writes there is no separate drawing object, nor a
+    // brush per pixel.
+    mGdip::Surface WorkBitmap;
+
+    passes::ArgbChannels KeyColor;
+    std::int32_t Tolerance = 30;
+    std::int32_t TargetAlpha = 255;
+    RgbChannels ReplacementColor;
+    passes::Argb LastPickedPixel = 0; // kept between clicks: a failed read leaves it
+
+    // Not in the original record: what makes re-entry during a pass safe.
+    bool PassRunning = false;  // a pass is suspended in one of its yields
+    bool SaveRequested = false; // a save clicked during a pass, done after it
+};
+
+} // namespace app

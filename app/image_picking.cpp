@@ -1,0 +1,110 @@
+// Bringing an image in by a drop, and picking the key and replacement colors.
+#include "form1.h"
+#include "texts.h"
+
+#include "imaging/file_naming.h"
+
+#include <cmath>
+
+namespace app {
+namespace {
+
+// Status words for the user; the loader's own reason follows them.
+QString Explain(const mGdip::LoadedImage& loaded)
+{
+    switch (loaded.status) {
+    case mGdip::ImagingStatus::FileNotFound: return QStringLiteral("文件不存在");
+    case mGdip::ImagingStatus::AccessDenied: return QStringLiteral("无法读取该文件");
+    case mGdip::ImagingStatus::InvalidParameter: return QStringLiteral("这不是图像文件");
+    case mGdip::ImagingStatus::UnknownImageFormat: return QStringLiteral("不是可识别的图像格式");
+    case mGdip::ImagingStatus::ValueOverflow: return QStringLiteral("图像尺寸过大");
+    case mGdip::ImagingStatus::OutOfMemory: return QStringLiteral("内存不足");
+    default: return QStringLiteral("图像数据已损坏或不完整");
+    }
+}
+
+} // namespace
+
+void Form1::Pic1FilesDropped(const QStringList& files)
+{
+    const QString path = files.first();
+    // A file that cannot be decoded changes nothing: the current image, its
+    // name and the last result stay.
+    mGdip::LoadedImage loaded = mGdip::LoadImageFile(path);
+    const QString name = mGdip::SourceFileNameOf(path);
+    if (!mGdip::Succeeded(loaded.status)) {
+        options_.showMessage(texts::kCannotOpen.arg(name, Explain(loaded)) + QStringLiteral("\n(")
+                             + loaded.reason + QStringLiteral(")"));
+        return;
+    }
+    state_.SourceFileName = name;
+    state_.SourceImage = std::move(loaded.image);
+    state_.ImageWidth = mGdip::ImageWidthOf(state_.SourceImage);
+    state_.ImageHeight = mGdip::ImageHeightOf(state_.SourceImage);
+    mGdip::ClearSurface(state_.SourceSurface, passes::MakeArgb(255, 0, 0, 0));
+    mGdip::DrawImageOneToOne(state_.SourceSurface, state_.SourceImage, state_.ImageWidth, state_.ImageHeight);
+    Pic1->refresh();
+    mGdip::PrepareWorkBitmap(state_.ImageWidth, state_.ImageHeight);
+}
+
+void Form1::Pic1MouseUp(QPointF position)
+{
+    // Halves round to the even neighbour.
+    const auto x = static_cast<std::int32_t>(std::nearbyint(position.x()));
+    const auto y = static_cast<std::int32_t>(std::nearbyint(position.y()));
+    // Outside the image (or before any drop) the read fails and the last
+    // picked pixel is used again.
+    mGdip::ReadPixel(state_.SourceImage, x, y, state_.LastPickedPixel);
+    passes::Channel a, r, g, b;
+    passes::SplitArgb(state_.LastPickedPixel, a, r, g, b);
+
+    if (state_.PickReplacementFromImage) {
+        state_.TargetAlpha = a;
+        state_.ReplacementColor = {r, g, b};
+        state_.PickReplacementFromImage = false;
+        ShowReplacementColor(passes::MakeOleColor(r, g, b));
+        const passes::Channel values[4] = {a, r, g, b};
+        for (std::size_t i = 0; i < 4; ++i) TxtCol[i]->setText(QString::number(values[i]));
+        return;
+    }
+    state_.KeyColor = {a, r, g, b};
+    state_.TargetAlpha = a;
+    ShowKeyColor(r, g, b, QStringLiteral("A%1 R%2 G%3 B%4").arg(a).arg(r).arg(g).arg(b));
+    TxtCol[0]->setText(QString::number(a));
+}
+
+void Form1::CmdPickClick()
+{
+    const std::optional<QColor> chosen = options_.chooseColor(dialogColor_);
+    if (!chosen) return; // cancelled: nothing changes
+    dialogColor_ = *chosen;
+    const passes::OleColor c = passes::MakeOleColor(chosen->red(), chosen->green(), chosen->blue());
+    passes::Channel r, g, b;
+    passes::SplitOleColor(c, r, g, b);
+    TxtCol[1]->setText(QString::number(r));
+    TxtCol[2]->setText(QString::number(g));
+    TxtCol[3]->setText(QString::number(b));
+    ShowReplacementColor(c);
+    state_.ReplacementColor = {r, g, b};
+}
+
+void Form1::ShowKeyColor(passes::Channel r, passes::Channel g, passes::Channel b, const QString& caption)
+{
+    QPalette palette = LBCol->palette();
+    palette.setColor(QPalette::Window, QColor(r, g, b));
+    // The caption stays readable on light and dark colors alike.
+    palette.setColor(QPalette::WindowText, qGray(r, g, b) < 128 ? Qt::white : Qt::black);
+    LBCol->setPalette(palette);
+    LBCol->setText(caption);
+}
+
+void Form1::ShowReplacementColor(passes::OleColor color)
+{
+    passes::Channel r, g, b;
+    passes::SplitOleColor(color, r, g, b);
+    QPalette palette = LbChange->palette();
+    palette.setColor(QPalette::Window, QColor(r, g, b));
+    LbChange->setPalette(palette);
+}
+
+} // namespace app

@@ -1,0 +1,99 @@
+#include "picture_box.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QUrl>
+
+namespace app {
+namespace {
+
+constexpr int kBorder = 2; // a sunken 3-D border
+
+QStringList LocalFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+QColor ToQColor(passes::OleColor color)
+{
+    passes::Channel r, g, b;
+    passes::SplitOleColor(color, r, g, b);
+    return QColor(r, g, b);
+}
+
+} // namespace
+
+PictureBox::PictureBox(passes::OleColor backColor, QWidget* parent) : QFrame(parent), backColor_(backColor)
+{
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(kBorder);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureBox::place(int left, int top, int width, int height)
+{
+    setGeometry(left, top, width, height);
+    const QSize inside = contentsRect().size();
+    QImage backing(inside, QImage::Format_RGB32);
+    backing.fill(ToQColor(backColor_));
+    surface_ = mGdip::BindSurface(std::move(backing));
+}
+
+void PictureBox::paintEvent(QPaintEvent* event)
+{
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().window());
+        if (const QImage* backing = surface_.target()) painter.drawImage(contentsRect().topLeft(), *backing);
+    }
+    QFrame::paintEvent(event);
+}
+
+QPointF PictureBox::inner(QPointF widgetPosition) const
+{
+    return widgetPosition - QPointF(contentsRect().topLeft());
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (onMouseUp) onMouseUp(event->button(), event->modifiers(), inner(event->position()));
+    event->accept();
+}
+
+void PictureBox::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (onFilesDropped && !LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PictureBox::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (onFilesDropped && !LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PictureBox::dropEvent(QDropEvent* event)
+{
+    const QStringList files = LocalFiles(event->mimeData());
+    // A drop without a local file (dragged text, a web link) is ignored.
+    if (!onFilesDropped || files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    onFilesDropped(files, inner(event->position()));
+}
+
+} // namespace app

@@ -1,0 +1,48 @@
+#pragma once
+// A picture box: a sunken frame around a persistent backing image that the
+// program draws into and that is shown on refresh, with coordinates in pixels
+// of the inner area, (0, 0) at its top-left.
+
+#include "imaging/mgdip.h"
+
+#include <QFrame>
+#include <QStringList>
+
+#include <functional>
+
+namespace app {
+
+class PictureBox : public QFrame {
+public:
+    PictureBox(passes::OleColor backColor, QWidget* parent);
+
+    // Geometry of the whole box, border included.
+    void place(int left, int top, int width, int height);
+
+    passes::OleColor backColor() const { return backColor_; }
+    // A surface over the backing image (all handles share its pixels).
+    const mGdip::Surface& surface() const { return surface_; }
+    void refresh() { update(); }
+
+    // Any mouse button released over the box; position in pixels of the
+    // inner area (fractional where the platform reports it).
+    std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPointF)> onMouseUp;
+    // Files dropped on the box (local files only, in drop order). Drops are
+    // accepted only while this is set.
+    std::function<void(const QStringList& files, QPointF position)> onFilesDropped;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QPointF inner(QPointF widgetPosition) const;
+
+    passes::OleColor backColor_;
+    mGdip::Surface surface_;
+};
+
+} // namespace app
