@@ -1,0 +1,167 @@
+// Dropping an image on the source picture and picking colors from it.
+#include "window_test_support.h"
+
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QPalette>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using app::Form1;
+using window_testing::DropFiles;
+using window_testing::Recorded;
+using window_testing::ReleaseMouseAt;
+using window_testing::RunWindow;
+using window_testing::Shown;
+using window_testing::TestOptions;
+
+// Columns 0..19 hold red = column, so a pick shows which column was read.
+QImage Ramp()
+{
+    QImage image(20, 6, QImage::Format_ARGB32);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 20; ++x) image.setPixel(x, y, qRgba(x, 32, 48, y == 5 ? 0 : 255));
+    image.setPixel(3, 4, qRgba(16, 32, 48, 128));
+    return image;
+}
+
+class WindowPicking : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+    QTemporaryDir folder;
+    Recorded recorded;
+    Form1 form{TestOptions(recorded)};
+};
+
+TEST_F(WindowPicking, DroppedImageIsShownUnscaledOnBlack)
+{
+    const QString path = window_testing::WritePng(folder, QStringLiteral(" ramp.final.png"), Ramp());
+    RunWindow(form, {[&] {
+        DropFiles(form.Pic1, {path, folder.filePath(QStringLiteral("second.png"))});
+        EXPECT_EQ(form.state().SourceFileName, QStringLiteral("ramp.final.png")) << "trimmed last component";
+        EXPECT_EQ(form.state().ImageWidth, 20);
+        EXPECT_EQ(form.state().ImageHeight, 6);
+        EXPECT_EQ(Shown(form.Pic1, 7, 0), qRgb(7, 32, 48));
+        EXPECT_EQ(Shown(form.Pic1, 7, 5), qRgb(0, 0, 0)) << "transparent pixels show the black beneath";
+        EXPECT_EQ(Shown(form.Pic1, 25, 2), qRgb(0, 0, 0));
+        EXPECT_TRUE(recorded.messages.isEmpty());
+    }});
+}
+
+TEST_F(WindowPicking, UndecodableDropChangesNothingAndSaysWhy)
+{
+    const QString good = window_testing::WritePng(folder, QStringLiteral("good.png"), Ramp());
+    QFile bad(folder.filePath(QStringLiteral("notes.png")));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not an image at all");
+    bad.close();
+    RunWindow(form, {[&] { DropFiles(form.Pic1, {good}); },
+                     [&] { form.CMDTransP->click(); },
+                     [&] {
+                         const mGdip::Image before = form.state().SourceImage;
+                         DropFiles(form.Pic1, {bad.fileName()});
+                         ASSERT_EQ(recorded.messages.size(), 1);
+                         EXPECT_TRUE(recorded.messages[0].contains(QStringLiteral("notes.png")));
+                         EXPECT_EQ(form.state().SourceFileName, QStringLiteral("good.png"));
+                         EXPECT_EQ(form.state().SourceImage.qimage().constBits(), before.qimage().constBits());
+                         EXPECT_FALSE(form.state().WorkBitmap.isNull()) << "the last result stays";
+                         EXPECT_EQ(Shown(form.Pic1, 7, 0), qRgb(7, 32, 48));
+                     }});
+}
+
+TEST_F(WindowPicking, DropWithoutAFileIsIgnored)
+{
+    RunWindow(form, {[&] {
+        QMimeData text;
+        text.setText(QStringLiteral("just text"));
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form.Pic1, &drop);
+        EXPECT_FALSE(drop.isAccepted());
+        EXPECT_TRUE(form.state().SourceImage.isNull());
+        EXPECT_TRUE(recorded.messages.isEmpty());
+    }});
+}
+
+TEST_F(WindowPicking, ClickPicksTheKeyAtTheRoundedPosition)
+{
+    const QString path = window_testing::WritePng(folder, QStringLiteral("ramp.png"), Ramp());
+    RunWindow(form, {[&] { DropFiles(form.Pic1, {path}); },
+                     [&] {
+                         ReleaseMouseAt(form.Pic1, QPointF(10.5, 1.0)); // half: to even, column 10
+                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 10, 32, 48}));
+                         ReleaseMouseAt(form.Pic1, QPointF(11.5, 1.0), Qt::RightButton); // column 12
+                         EXPECT_EQ(form.state().KeyColor.R, 12);
+                         EXPECT_EQ(form.LBCol->text(), QStringLiteral("A255 R12 G32 B48"));
+                         EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(12, 32, 48));
+
+                         ReleaseMouseAt(form.Pic1, QPointF(3, 4)); // alpha 128
+                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{128, 16, 32, 48}));
+                         EXPECT_EQ(form.state().TargetAlpha, 128);
+                         EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("128"));
+                         EXPECT_EQ(form.LBCol->text(), QStringLiteral("A128 R16 G32 B48"));
+                         EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(16, 32, 48));
+
+                         // Outside the image: the last picked pixel again.
+                         ReleaseMouseAt(form.Pic1, QPointF(200, 200));
+                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{128, 16, 32, 48}));
+                     }});
+}
+
+TEST_F(WindowPicking, FirstClickWithoutAnImagePicksAllZero)
+{
+    RunWindow(form, {[&] {
+        ReleaseMouseAt(form.Pic1, QPointF(5, 5));
+        EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{0, 0, 0, 0}));
+        EXPECT_EQ(form.LBCol->text(), QStringLiteral("A0 R0 G0 B0"));
+        EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("0"));
+    }});
+}
+
+TEST_F(WindowPicking, PickFromImageIsOneShot)
+{
+    const QString path = window_testing::WritePng(folder, QStringLiteral("ramp.png"), Ramp());
+    RunWindow(form, {[&] { DropFiles(form.Pic1, {path}); },
+                     [&] {
+                         ReleaseMouseAt(form.Pic1, QPointF(2, 0));
+                         form.CmdPickP->click();
+                         ReleaseMouseAt(form.Pic1, QPointF(3, 4));
+                         EXPECT_EQ(form.state().KeyColor.R, 2) << "the key stays";
+                         EXPECT_EQ(form.state().TargetAlpha, 128);
+                         EXPECT_EQ(form.state().ReplacementColor.R, 16);
+                         const QString fields[4] = {"128", "16", "32", "48"};
+                         for (int i = 0; i < 4; ++i) EXPECT_EQ(form.TxtCol[i]->text(), fields[i]);
+                         EXPECT_EQ(form.LbChange->palette().color(QPalette::Window), QColor(16, 32, 48));
+                         EXPECT_FALSE(form.state().PickReplacementFromImage);
+
+                         ReleaseMouseAt(form.Pic1, QPointF(9, 0));
+                         EXPECT_EQ(form.state().KeyColor.R, 9) << "the next click picks the key again";
+                         EXPECT_EQ(form.state().ReplacementColor.R, 16);
+                     }});
+}
+
+TEST_F(WindowPicking, PaletteSetsTheReplacementAndCancelChangesNothing)
+{
+    recorded.colors = {QColor(10, 20, 30), std::nullopt};
+    RunWindow(form, {[&] {
+        form.TxtCol[0]->setText(QStringLiteral("77"));
+        form.CmdPick->click();
+        EXPECT_EQ(form.TxtCol[1]->text(), QStringLiteral("10"));
+        EXPECT_EQ(form.TxtCol[2]->text(), QStringLiteral("20"));
+        EXPECT_EQ(form.TxtCol[3]->text(), QStringLiteral("30"));
+        EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("77")) << "alpha is not touched";
+        EXPECT_EQ(form.state().TargetAlpha, 77);
+        EXPECT_EQ(form.LbChange->palette().color(QPalette::Window), QColor(10, 20, 30));
+
+        form.CmdPick->click(); // cancelled
+        EXPECT_EQ(form.TxtCol[1]->text(), QStringLiteral("10"));
+        EXPECT_EQ(form.state().ReplacementColor.B, 30);
+        EXPECT_EQ(form.LbChange->palette().color(QPalette::Window), QColor(10, 20, 30));
+        EXPECT_EQ(recorded.dialogStarts, (QStringList{"#000000", "#0a141e"})) << "opens at its last color";
+    }});
+}
+
+} // namespace

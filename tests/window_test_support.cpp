@@ -1,0 +1,91 @@
+#include "window_test_support.h"
+
+#include "imaging/mgdip.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace window_testing {
+
+int RunWindow(app::Form1& form, std::vector<Step> steps)
+{
+    std::size_t next = 0;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        // Timers also fire inside a pass's yields; steps wait for it to end.
+        if (form.state().PassRunning || form.state().PendingCommand != 0 || form.state().ExitRequested) return;
+        if (next < steps.size()) {
+            steps[next++]();
+        } else {
+            timer.stop();
+            form.close();
+        }
+    });
+    timer.start();
+    return form.Load();
+}
+
+app::Form1Options TestOptions(Recorded& recorded, const QString& programFolder)
+{
+    app::Form1Options options;
+    options.chooseColor = [&recorded](const QColor& current) -> std::optional<QColor> {
+        recorded.dialogStarts << current.name();
+        if (recorded.colors.empty()) ADD_FAILURE() << "the color dialog opened unexpectedly";
+        if (recorded.colors.empty()) return std::nullopt;
+        const std::optional<QColor> answer = recorded.colors.front();
+        recorded.colors.erase(recorded.colors.begin());
+        return answer;
+    };
+    options.showMessage = [&recorded](const QString& text) { recorded.messages << text; };
+    options.programFolder = programFolder;
+    return options;
+}
+
+QString WritePng(const QTemporaryDir& folder, const QString& name, const QImage& image)
+{
+    const QString path = folder.filePath(name);
+    EXPECT_TRUE(mGdip::Succeeded(mGdip::SaveImageAsPng(mGdip::Image(image.convertToFormat(QImage::Format_ARGB32)), path)));
+    return path;
+}
+
+void DropFiles(QWidget* target, const QStringList& files)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& file : files) urls << QUrl::fromLocalFile(file);
+    data.setUrls(urls);
+    const QPointF at(20, 20);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
+void ReleaseMouseAt(app::PictureBox* box, QPointF position, Qt::MouseButton button)
+{
+    const QPointF local = position + QPointF(box->contentsRect().topLeft());
+    QMouseEvent release(QEvent::MouseButtonRelease, local, box->mapToGlobal(local), button, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &release);
+}
+
+QRgb Shown(const app::PictureBox* box, int x, int y) { return box->surface().target()->pixel(x, y); }
+
+std::uint32_t WorkPixel(const app::Form1& form, int x, int y)
+{
+    const mGdip::Image result = form.state().WorkBitmap.snapshot();
+    if (x < 0 || y < 0 || x >= result.width() || y >= result.height()) {
+        ADD_FAILURE() << "no result pixel at " << x << "," << y;
+        return 0xDEADBEEFu;
+    }
+    return result.pixels().row(y)[x];
+}
+
+} // namespace window_testing
