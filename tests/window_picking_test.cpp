@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QPalette>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -78,9 +79,12 @@ TEST_F(WindowPicking, DropWithoutAFileIsIgnored)
     RunWindow(form, {[&] {
         QMimeData text;
         text.setText(QStringLiteral("just text"));
+        text.setUrls({QUrl(QStringLiteral("https://example.org/picture.png"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form.Pic1, &enter);
+        EXPECT_FALSE(enter.isAccepted()) << "the box does not offer to take it";
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(form.Pic1, &drop);
-        EXPECT_FALSE(drop.isAccepted());
         EXPECT_TRUE(form.state().SourceImage.isNull());
         EXPECT_TRUE(recorded.messages.isEmpty());
     }});
