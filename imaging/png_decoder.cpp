@@ -120,11 +120,6 @@ PngDecodeResult DecodePng(QIODevice& in, std::int64_t maxPixels)
     } release{&png, &info};
 
     png_set_read_fn(png, &context, OnRead);
-    // Chunk CRCs already guard the compressed data; skipping the second
-    // checksum over the decompressed pixels saves a pass over them.
-#ifdef PNG_IGNORE_ADLER32
-    png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
-#endif
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
 
     Header header;

@@ -54,6 +54,9 @@ void SetMessagePresenter(MessagePresenter presenter)
 ImagingStatus StartImaging(bool showMessage, bool exitOnFailure, const QString& message,
                            std::int32_t style, const QString& title)
 {
+    // One start-up at a time, so threads racing here get one token.
+    static std::mutex startMutex;
+    std::unique_lock start(startMutex);
     if (g_token.load() != 0) return ImagingStatus::Ok;
 
     MessagePresenter presenter;
@@ -64,6 +67,7 @@ ImagingStatus StartImaging(bool showMessage, bool exitOnFailure, const QString& 
         available = g_probe ? g_probe() : PlatformCanDecodeAndEncodePng();
     }
     if (!available) {
+        start.unlock();
         if (showMessage) presenter(message, style, title);
         if (exitOnFailure) std::exit(EXIT_FAILURE);
         return ImagingStatus::NotImplemented;

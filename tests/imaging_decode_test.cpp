@@ -633,6 +633,14 @@ TEST_F(CorruptPng, DamagedImageDataIsRefused)
                              + png_.mid(idat_ + 12 + idatLength_);
     LoadFails(Written(QStringLiteral("idat.png"), damaged));
 
+    // Only the checksum over the decompressed pixels is wrong (the last four
+    // bytes of the zlib stream): every pixel decodes, yet the data differs
+    // from what was written.
+    QByteArray checksum = png_.mid(idat_ + 8, idatLength_);
+    checksum[checksum.size() - 1] = static_cast<char>(checksum[checksum.size() - 1] ^ 0x5A);
+    LoadFails(Written(QStringLiteral("adler.png"), png_.left(idat_) + testsupport::PngChunk("IDAT", checksum)
+                                                      + png_.mid(idat_ + 12 + idatLength_)));
+
     // Not a zlib stream at all.
     QByteArray header = png_.mid(idat_ + 8, idatLength_);
     header[0] = 0;
