@@ -2,18 +2,14 @@
 // 24-megapixel image, against the bare pass kernel on the same image; and the
 // longest time the window goes without handling its events during a pass.
 #include "app/form1.h"
+#include "app/tools/simulated_input.h"
 #include "imaging/mgdip.h"
 #include "passes/pass_command.h"
 
 #include <QApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <chrono>
@@ -92,15 +88,8 @@ int main(int argc, char** argv)
         while (Clock::now() - opened < std::chrono::milliseconds(500)) QCoreApplication::processEvents();
     });
     steps.push_back([&] {
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(path)});
-        QDragEnterEvent enter(QPoint(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(form.Pic1, &enter);
-        QDropEvent drop(QPointF(9, 9), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(form.Pic1, &drop);
-        const QPointF at = QPointF(form.Pic1->contentsRect().topLeft());
-        QMouseEvent release(QEvent::MouseButtonRelease, at, at, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(form.Pic1, &release);
+        app::tools::DragAndDropFiles(form.Pic1, {path});
+        app::tools::ReleaseMouseOn(form.Pic1, QPointF(0, 0));
     });
     for (int command = 1; command <= 3; ++command)
         for (int run = 0; run < kRuns; ++run) {

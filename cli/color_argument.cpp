@@ -49,31 +49,27 @@ std::optional<int> ParseBoundedInt(std::string_view text, int low, int high)
 
 std::optional<ColorArgument> ParseColorArgument(std::string_view text)
 {
-    ColorArgument color;
+    // Three channels (R, G, B) or four (A, R, G, B), as hex pairs after '#'
+    // or as decimals between commas.
+    std::vector<int> channels;
     if (!text.empty() && text.front() == '#') {
         const std::string_view hex = text.substr(1);
         if (hex.size() != 6 && hex.size() != 8) return std::nullopt;
-        std::vector<int> bytes;
         for (std::size_t i = 0; i < hex.size(); i += 2) {
             const auto byte = ParseHexByte(hex.substr(i, 2));
             if (!byte) return std::nullopt;
-            bytes.push_back(*byte);
+            channels.push_back(*byte);
         }
-        if (bytes.size() == 4) color.alpha = bytes[0];
-        const std::size_t first = bytes.size() - 3;
-        color.red = bytes[first];
-        color.green = bytes[first + 1];
-        color.blue = bytes[first + 2];
-        return color;
+    } else {
+        const auto parts = SplitAtCommas(text);
+        if (parts.size() != 3 && parts.size() != 4) return std::nullopt;
+        for (const auto part : parts) {
+            const auto channel = ParseBoundedInt(part, 0, 255);
+            if (!channel) return std::nullopt;
+            channels.push_back(*channel);
+        }
     }
-    const auto parts = SplitAtCommas(text);
-    if (parts.size() != 3 && parts.size() != 4) return std::nullopt;
-    std::vector<int> channels;
-    for (const auto part : parts) {
-        const auto channel = ParseBoundedInt(part, 0, 255);
-        if (!channel) return std::nullopt;
-        channels.push_back(*channel);
-    }
+    ColorArgument color;
     if (channels.size() == 4) color.alpha = channels[0];
     const std::size_t first = channels.size() - 3;
     color.red = channels[first];

@@ -1,13 +1,10 @@
 #include "window_test_support.h"
 
+#include "app/tools/simulated_input.h"
 #include "imaging/mgdip.h"
 
 #include <QApplication>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QTimer>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -55,25 +52,11 @@ QString WritePng(const QTemporaryDir& folder, const QString& name, const QImage&
     return path;
 }
 
-void DropFiles(QWidget* target, const QStringList& files)
-{
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& file : files) urls << QUrl::fromLocalFile(file);
-    data.setUrls(urls);
-    const QPointF at(20, 20);
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-}
+void DropFiles(QWidget* target, const QStringList& files) { app::tools::DragAndDropFiles(target, files); }
 
 void ReleaseMouseAt(app::PictureBox* box, QPointF position, Qt::MouseButton button)
 {
-    const QPointF local = position + QPointF(box->contentsRect().topLeft());
-    QMouseEvent release(QEvent::MouseButtonRelease, local, box->mapToGlobal(local), button, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(box, &release);
+    app::tools::ReleaseMouseOn(box, position, button);
 }
 
 QRgb Shown(const app::PictureBox* box, int x, int y) { return box->surface().target()->pixel(x, y); }

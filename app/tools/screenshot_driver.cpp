@@ -3,13 +3,10 @@
 // writes a PNG of the whole window.
 // screenshot_driver IMAGE OUT.png
 #include "app/form1.h"
+#include "app/tools/simulated_input.h"
 
 #include <QApplication>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QTimer>
-#include <QUrl>
 
 #include <cstdio>
 
@@ -33,23 +30,8 @@ int main(int argc, char** argv)
     QObject::connect(&driver, &QTimer::timeout, [&] {
         if (form.state().PendingCommand != 0 || form.state().PassRunning) return;
         switch (step++) {
-        case 0: {
-            QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(image)});
-            // As a drag does: it enters the box, then drops.
-            QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(form.Pic1, &enter);
-            QDropEvent drop(QPointF(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(form.Pic1, &drop);
-            break;
-        }
-        case 1: {
-            const QPointF at = QPointF(form.Pic1->contentsRect().topLeft());
-            QMouseEvent release(QEvent::MouseButtonRelease, at, form.Pic1->mapToGlobal(at), Qt::LeftButton,
-                                Qt::NoButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(form.Pic1, &release);
-            break;
-        }
+        case 0: app::tools::DragAndDropFiles(form.Pic1, {image}); break;
+        case 1: app::tools::ReleaseMouseOn(form.Pic1, QPointF(0, 0)); break;
         case 2: form.CMDTransP->click(); break;
         case 3: written = form.grab().save(out); break;
         default: driver.stop(); form.close();
