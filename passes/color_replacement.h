@@ -38,10 +38,11 @@ public:
             using U32 = typename detail::Vec<Bytes>::U32;
             const U32 low = detail::Splat<Bytes>(window_.low), span = detail::Splat<Bytes>(window_.span);
             const U32 anyInside = detail::Splat<Bytes>(window_.matchesNothing ? 0u : ~0u);
-            const U32 raise = detail::Splat<Bytes>(raise_), lower = detail::Splat<Bytes>(lower_);
+            const U32 raise = detail::Splat<Bytes>(raise_), ceiling = detail::Splat<Bytes>(~raise_);
+            const U32 lower = detail::Splat<Bytes>(lower_);
             auto vector = [&](U32 v) __attribute__((always_inline)) {
                 const U32 inside = detail::InsideMask<Bytes>(v, low, span) & anyInside;
-                const U32 shifted = detail::AddSaturated<Bytes>(v, raise, lower);
+                const U32 shifted = detail::AddSaturated<Bytes>(v, raise, ceiling, lower);
                 const U32 result = (shifted & inside) | (v & ~inside);
                 return result & ~detail::AlphaZeroMask<Bytes>(result);
             };

@@ -52,19 +52,21 @@ CHROMOBRISK_INLINE typename Vec<Bytes>::U32 AlphaZeroMask(typename Vec<Bytes>::U
     return reinterpret_cast<U32>((pixels & 0xFF000000u) == 0);
 }
 
-// Byte-wise a + raise - lower, each step saturating at 0..255.
+// Byte-wise a + raise - lower, each step saturating at 0..255; `ceiling` is
+// 255 - raise. min(a, 255 - r) + r cannot wrap and equals the saturated sum,
+// and max(x, l) - l the saturated difference.
 template <int Bytes>
 CHROMOBRISK_INLINE typename Vec<Bytes>::U32 AddSaturated(typename Vec<Bytes>::U32 pixels,
                                                          typename Vec<Bytes>::U32 raise,
+                                                         typename Vec<Bytes>::U32 ceiling,
                                                          typename Vec<Bytes>::U32 lower)
 {
     using U8 = typename Vec<Bytes>::U8;
     using U32 = typename Vec<Bytes>::U32;
-    const U8 a = reinterpret_cast<U8>(pixels);
-    U8 up = a + reinterpret_cast<U8>(raise);
-    up |= reinterpret_cast<U8>(up < a); // wrapped past 255
-    U8 down = up - reinterpret_cast<U8>(lower);
-    down &= ~reinterpret_cast<U8>(down > up); // wrapped below 0
+    const U8 a = reinterpret_cast<U8>(pixels), r = reinterpret_cast<U8>(raise), c = reinterpret_cast<U8>(ceiling),
+             l = reinterpret_cast<U8>(lower);
+    const U8 up = (a < c ? a : c) + r;
+    const U8 down = (up > l ? up : l) - l;
     return reinterpret_cast<U32>(down);
 }
 
