@@ -45,7 +45,7 @@ public:
     static constexpr std::uint32_t kUnknown = 1;
 
 private:
-    static constexpr int kHashBits = 16;
+    static constexpr int kHashBits = 18;
 
     Channel key_[3] = {-1, -1, -1};
     std::int32_t tolerance_ = -1;

@@ -124,15 +124,16 @@ TEST_P(KernelEquivalence, AlphaRestoringOverWholeColorCubes)
 
 TEST_P(KernelEquivalence, AlphaRestoringAroundKeysAtTheToleranceWhereItsCacheChangesShape)
 {
-    // Up to tolerance 40 every difference triple has its own slot; above, a
-    // cache is shared. Every pixel within the window on both sides of that.
+    // Up to tolerance 64 every difference triple has its own slot; above, a
+    // cache is shared. Pixels all over the window on both sides of that
+    // (every third red and green, every blue).
     const int keys[][3] = {{0, 0, 0}, {255, 255, 255}, {100, 37, 220}};
     std::vector<std::uint32_t> row;
-    for (const std::int32_t t : {40, 41})
+    for (const std::int32_t t : {64, 65})
         for (const auto& key : keys) {
             const AlphaRestoringKernel kernel(key[0], key[1], key[2], t);
-            for (int r = std::max(0, key[0] - t); r <= std::min(255, key[0] + t); ++r)
-                for (int g = std::max(0, key[1] - t); g <= std::min(255, key[1] + t); ++g) {
+            for (int r = std::max(0, key[0] - t); r <= std::min(255, key[0] + t); r += 3)
+                for (int g = std::max(0, key[1] - t); g <= std::min(255, key[1] + t); g += 3) {
                     row.clear();
                     for (int b = std::max(0, key[2] - t); b <= std::min(255, key[2] + t); ++b)
                         row.push_back(Pack(255, r, g, b));
