@@ -1,8 +1,9 @@
 #pragma once
-// Pixel memory of work bitmaps. Touching fresh memory for the first time is
-// expensive (every page faults, and on some machines that costs more than the
-// pass itself), and the window creates a bitmap of the same size for every
-// pass, so the memory of the last released bitmap is kept for the next one.
+// Pixel memory of work bitmaps and decoded PNG images. Touching fresh memory
+// for the first time is expensive (every page faults, and on some machines
+// that costs more than the pass itself), and the window creates a bitmap of
+// the same size for every pass, so the memory of the last released bitmap is
+// kept for the next one.
 
 #include <QImage>
 

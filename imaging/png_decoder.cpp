@@ -1,6 +1,7 @@
 // PNG decoding with libpng. libpng reports errors by longjmp, so every
 // function that calls setjmp keeps only trivially destructible locals, and the
 // objects with destructors live in the caller.
+#include "bitmap_memory.h"
 #include "png_codec.h"
 
 #include <QIODevice>
@@ -131,7 +132,8 @@ PngDecodeResult DecodePng(QIODevice& in, std::int64_t maxPixels)
                            .arg(header.height)
                            .arg(maxPixels / 1'000'000));
 
-    QImage image(static_cast<int>(header.width), static_cast<int>(header.height), QImage::Format_ARGB32);
+    QImage image = AllocateBitmap(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height),
+                                  Contents::Unspecified);
     if (image.isNull()) return Failure(ImagingStatus::OutOfMemory, QStringLiteral("not enough memory to decode the image"));
     std::vector<png_bytep> rows(header.height);
     for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = image.scanLine(static_cast<int>(y));
