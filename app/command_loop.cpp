@@ -22,8 +22,12 @@ int Form1::Load()
     if (!options_.showMessage)
         options_.showMessage = [this](const QString& text) { QMessageBox::warning(this, texts::kCaption, text); };
 
-    mGdip::SetMessagePresenter([](const QString& message, std::int32_t, const QString& title) {
-        QMessageBox::critical(nullptr, title, message);
+    if (!options_.showStartupFailure)
+        options_.showStartupFailure = [](const QString& title, const QString& text) {
+            QMessageBox::critical(nullptr, title, text);
+        };
+    mGdip::SetMessagePresenter([this](const QString& message, std::int32_t, const QString& title) {
+        options_.showStartupFailure(title, message);
     });
     mGdip::StartImaging(true, true, texts::kStartupFailure, mGdip::kCriticalMessageStyle,
                         texts::kStartupFailureTitle);

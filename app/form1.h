@@ -24,6 +24,8 @@ struct Form1Options {
     std::function<std::optional<QColor>(const QColor& current)> chooseColor;
     // Tells the user about a failure (a message box).
     std::function<void(const QString& text)> showMessage;
+    // Tells the user the program cannot start (a critical message box).
+    std::function<void(const QString& title, const QString& text)> showStartupFailure;
     // The folder that holds SAVE; the program's own folder when empty.
     QString programFolder;
     // How long a pass computes before it lets the window handle its events.

@@ -3,15 +3,19 @@
 #include "window_test_support.h"
 
 #include "imaging/mgdip.h"
+#include "imaging/platform_probe.h"
 #include "reference_passes.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QPointer>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -269,6 +273,28 @@ TEST_F(WindowDuringPass, ClosingDuringAPassStopsItAndReleasesAfterwards)
     EXPECT_TRUE(form->state().ResultSurface.isNull());
     EXPECT_EQ(mGdip::ImagingToken(), 0u);
     mGdip::StartImaging(false, false, {}, 0, {});
+}
+
+TEST(WindowLoopDeathTest, ImagingStartUpFailureIsShownAndEndsTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            mGdip::ShutdownImaging();
+            mGdip::SetPlatformProbeForTesting([] { return false; });
+            Recorded recorded;
+            app::Form1Options options = TestOptions(recorded);
+            options.showStartupFailure = [](const QString& title, const QString& text) {
+                std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(text));
+            };
+            Form1 form(options);
+            // Should the program go on, its window closes and it ends normally.
+            QTimer::singleShot(2000, &form, [&] { form.close(); });
+            form.Load();
+            std::fprintf(stderr, "the window opened\n");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(EXIT_FAILURE), "\\[初始化错误\\] GDI\\+ 初始化错误。程序即将关闭。");
 }
 
 TEST(WindowLoop, RunsDeferredDeletes)
