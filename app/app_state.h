@@ -38,7 +38,7 @@ struct AppState {
     passes::Argb LastPickedPixel = 0; // kept between clicks: a failed read leaves it
 
     // Not in the original record: what makes re-entry during a pass safe.
-    bool PassRunning = false;  // a pass is suspended in one of its yields
+    bool PassRunning = false;   // handlers now run inside one of a pass's yields
     bool SaveRequested = false; // a save clicked during a pass, done after it
 };
 
