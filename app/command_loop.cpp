@@ -61,8 +61,8 @@ void Form1::RunPendingCommand()
 {
     // A fresh work bitmap; the previous one is released first.
     state_.WorkBitmap = {};
-    mGdip::CreateWorkBitmapForPass(state_.ImageWidth, state_.ImageHeight, mGdip::kPixelFormat32bppARGB,
-                                   state_.WorkBitmap);
+    mGdip::BitmapForPass work;
+    mGdip::CreateWorkBitmapForPass(state_.ImageWidth, state_.ImageHeight, mGdip::kPixelFormat32bppARGB, work);
 
     passes::Channel r, g, b;
     passes::SplitOleColor(Pic2->backColor(), r, g, b);
@@ -75,7 +75,7 @@ void Form1::RunPendingCommand()
     const std::int32_t width = mGdip::ImageWidthOf(source), height = mGdip::ImageHeightOf(source);
     const passes::ArgbChannels replacement{state_.TargetAlpha, state_.ReplacementColor.R,
                                            state_.ReplacementColor.G, state_.ReplacementColor.B};
-    const passes::PassImages images{source.pixels(), state_.WorkBitmap.pixels(),
+    const passes::PassImages images{source.pixels(), work.canvas(),
                                     passes::PassYield(options_.yieldSlice, [this] { return YieldDuringPass(); })};
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -84,6 +84,7 @@ void Form1::RunPendingCommand()
         passes::RunPassCommand(command, images, width, height, state_.KeyColor, state_.Tolerance, replacement);
     state_.PassRunning = false;
     QApplication::restoreOverrideCursor();
+    state_.WorkBitmap = std::move(work).painted();
 
     if (state_.ExitRequested) {
         // The window closed during the pass: release now that nothing uses it.
