@@ -33,7 +33,7 @@ int Form1::Load()
                         texts::kStartupFailureTitle);
     state_.SourceSurface = Pic1->surface();
     state_.ResultSurface = Pic2->surface();
-    state_.Tolerance = 30;
+    state_.Tolerance = passes::kTolerance.initial;
     state_.TargetAlpha = 255;
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
