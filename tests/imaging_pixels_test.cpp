@@ -367,42 +367,38 @@ protected:
         const QRgb pixel = source.pixel(x, y);
         return qAlpha(pixel) == 0 ? kBackground : pixel;
     }
+
+    // Draws `drawnWidth` × `drawnHeight` of Source() onto a background of
+    // the surface's size and checks every pixel of it.
+    static void ExpectDrawn(int surfaceWidth, int surfaceHeight, int drawnWidth, int drawnHeight)
+    {
+        const mGdip::Surface surface = Background(surfaceWidth, surfaceHeight);
+        ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), drawnWidth, drawnHeight),
+                  ImagingStatus::Ok);
+        for (int y = 0; y < surfaceHeight; ++y)
+            for (int x = 0; x < surfaceWidth; ++x)
+                EXPECT_EQ(At(surface, x, y), Expected(x, y, drawnWidth, drawnHeight)) << x << "," << y;
+    }
 };
 
 TEST_F(DrawImageOneToOne, DrawsUnscaledAtTheTopLeftKeepingTheBackgroundUnderTransparentPixels)
 {
-    const mGdip::Surface surface = Background(6, 5);
-    ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 4, 3), ImagingStatus::Ok);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(At(surface, x, y), Expected(x, y, 4, 3)) << x << "," << y;
+    ExpectDrawn(6, 5, 4, 3);
 }
 
 TEST_F(DrawImageOneToOne, SizeBeyondTheImageDoesNotStretchIt)
 {
-    const mGdip::Surface surface = Background(6, 5);
-    ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 6, 5), ImagingStatus::Ok);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(At(surface, x, y), Expected(x, y, 6, 5)) << x << "," << y;
+    ExpectDrawn(6, 5, 6, 5);
 }
 
 TEST_F(DrawImageOneToOne, WidthAndHeightLimitTheDrawnArea)
 {
-    const mGdip::Surface surface = Background(6, 5);
-    ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 2, 1), ImagingStatus::Ok);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(At(surface, x, y), Expected(x, y, 2, 1)) << x << "," << y;
+    ExpectDrawn(6, 5, 2, 1);
 }
 
 TEST_F(DrawImageOneToOne, IsClippedToASmallerSurface)
 {
-    const mGdip::Surface surface = Background(2, 2);
-    ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 4, 3), ImagingStatus::Ok);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 2; ++x)
-            EXPECT_EQ(At(surface, x, y), Expected(x, y, 4, 3)) << x << "," << y;
+    ExpectDrawn(2, 2, 4, 3);
 }
 
 TEST_F(DrawImageOneToOne, HalfTransparentPixelsBlendWithTheBackground)
