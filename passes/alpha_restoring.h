@@ -20,6 +20,8 @@ Channel UnblendChannel(double a, Channel c, Channel k) noexcept;
 
 struct AlphaRestoringRemovalPass {
     static constexpr ComparedChannels kCompared = ComparedChannels::RedGreenBlue;
+    // Outside is opaque, and inside an alpha of 0 gives 0x00000000.
+    static constexpr bool kColorsPaintUnchanged = true;
 
     static std::uint32_t Inside(std::uint32_t pixel, const PassParameters& p) noexcept;
 

@@ -30,7 +30,7 @@ public:
             if constexpr (Bytes == 32) {
                 if (table && detail::AnyLane<Bytes>(lanes)) {
                     const Pixels slot = DirectSlot(Differences<Bytes>(v, key), t);
-                    return lookUp<Bytes>(v, lanes, detail::Gather<Bytes>(table, slot, lanes));
+                    return lookUp<Bytes>(v, detail::Gather<Bytes>(table, slot, lanes));
                 }
             }
             return computeLanes<Bytes>(v, lanes);
@@ -57,10 +57,10 @@ private:
 
     // The gathered results, with those still unknown computed.
     template <int Bytes>
-    CHROMOBRISK_INLINE detail::Pixels<Bytes> lookUp(detail::Pixels<Bytes> v, detail::Pixels<Bytes> lanes,
-                                                    detail::Pixels<Bytes> found)
+    CHROMOBRISK_INLINE detail::Pixels<Bytes> lookUp(detail::Pixels<Bytes> v, detail::Pixels<Bytes> found)
     {
-        const auto missing = reinterpret_cast<detail::Pixels<Bytes>>(found == kUnknown) & lanes;
+        // (Lanes not gathered hold 0, never kUnknown.)
+        const auto missing = reinterpret_cast<detail::Pixels<Bytes>>(found == kUnknown);
         if (!detail::AnyLane<Bytes>(missing)) [[likely]]
             return found;
         return detail::Select<Bytes>(missing, computeLanes<Bytes>(v, missing), found);

@@ -6,11 +6,12 @@
 //   static constexpr ComparedChannels kCompared;       the channels of its key window
 //   static std::uint32_t Inside(std::uint32_t pixel, const PassParameters&);
 //   template <class P> static P Outside(P pixel);       one pixel or a vector of them
+//   static constexpr bool kColorsPaintUnchanged;         optional: no color with alpha 0 but 0
 //
 // PassColor composes them into the color the pass paints for one pixel.
 // PointKernel runs a pass over rows of pixels: the key window, the rule that
-// a color with alpha 0 paints 0x00000000, and the choice of vector width are
-// its own. How the pixels inside the window are computed is the schedule's:
+// a color with alpha 0 paints 0x00000000 (Painted) and the choice of vector
+// width are its own. How the pixels inside the window are computed is the schedule's:
 // PlainSchedule calls the pass's own Inside (on vectors when Inside is
 // written for them); a pass may bring a faster one beside it.
 
@@ -83,7 +84,10 @@ public:
     template <int Bytes>
     CHROMOBRISK_INLINE void run(const std::uint32_t* src, std::uint32_t* dst, std::size_t n)
     {
-        detail::ForEachPixel<Bytes>(src, dst, n, painter<4>(), painter<Bytes>());
+        if (window_.matchesNothing()) // tolerance 0: every pixel is outside
+            detail::ForEachPixel<Bytes>(src, dst, n, outsidePainter<4>(), outsidePainter<Bytes>());
+        else
+            detail::ForEachPixel<Bytes>(src, dst, n, painter<4>(), painter<Bytes>());
     }
 
 private:
@@ -95,11 +99,28 @@ private:
         return [inWindow = window_.template lanes<Bytes>(),
                 inside = schedule_.template inside<Bytes>()](detail::Pixels<Bytes> v) __attribute__((always_inline)) {
             const detail::Pixels<Bytes> lanes = inWindow(v);
-            const detail::Pixels<Bytes> color = detail::Select<Bytes>(lanes, inside(v, lanes), Pass::Outside(v));
-            // Painted on a fresh, fully transparent bitmap, a color with
-            // alpha 0 leaves the pixel 0x00000000.
-            return color & ~reinterpret_cast<detail::Pixels<Bytes>>((color >> 24) == 0);
+            return Painted<Bytes>(detail::Select<Bytes>(lanes, inside(v, lanes), Pass::Outside(v)));
         };
+    }
+
+    template <int Bytes>
+    CHROMOBRISK_INLINE static auto outsidePainter()
+    {
+        return [](detail::Pixels<Bytes> v) __attribute__((always_inline)) {
+            return Painted<Bytes>(Pass::Outside(v));
+        };
+    }
+
+    // What a color leaves on the fresh, fully transparent bitmap: a color
+    // with alpha 0 leaves the pixel 0x00000000. A pass that never makes one
+    // but 0x00000000 says so, and skips the test.
+    template <int Bytes>
+    CHROMOBRISK_INLINE static detail::Pixels<Bytes> Painted(detail::Pixels<Bytes> color)
+    {
+        if constexpr (requires { requires Pass::kColorsPaintUnchanged; })
+            return color;
+        else
+            return color & ~reinterpret_cast<detail::Pixels<Bytes>>((color >> 24) == 0);
     }
 
     detail::ToleranceWindow window_;

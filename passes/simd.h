@@ -5,7 +5,11 @@
 // chosen at run time.
 //
 // Everything here is always inlined, so the instructions are those of the
-// entry point it ends up in (see RunOnActivePath).
+// entry point it ends up in (see RunOnActivePath). The few AVX2 instructions
+// the vector types do not express (a test, a gather, a 32-byte streaming
+// store) are one-instruction assembly: their intrinsics may only be called
+// from functions compiled for AVX2, and this code reaches one only through
+// inlining.
 
 #include <cstddef>
 #include <cstdint>
@@ -70,7 +74,9 @@ CHROMOBRISK_INLINE V Max(V a, V b)
 template <int Bytes>
 CHROMOBRISK_INLINE Pixels<Bytes> Select(Pixels<Bytes> mask, Pixels<Bytes> ifSet, Pixels<Bytes> otherwise)
 {
-    return (ifSet & mask) | (otherwise & ~mask);
+    // On the sign bit: a blend instruction reads just that.
+    typedef std::int32_t Signed __attribute__((vector_size(Bytes)));
+    return reinterpret_cast<Signed>(mask) < 0 ? ifSet : otherwise;
 }
 
 // True when any lane of a mask is set.
@@ -78,6 +84,11 @@ template <int Bytes>
 CHROMOBRISK_INLINE bool AnyLane(Pixels<Bytes> mask)
 {
 #if CHROMOBRISK_X86
+    if constexpr (Bytes == 32) {
+        bool none;
+        asm("vptest %[mask], %[mask]" : "=@ccz"(none) : [mask] "x"(mask));
+        return !none;
+    }
     if constexpr (Bytes >= 16) {
         __m128i any = _mm_setzero_si128();
         for (int part = 0; part < Bytes; part += 16) {
@@ -104,9 +115,7 @@ CHROMOBRISK_INLINE Pixels<Bytes> EachLane(Pixels<Bytes> v, Pixels<Bytes> lanes, 
 }
 
 // base[index] in each lane set in `lanes`, 0 in the others: one AVX2
-// instruction for 32 bytes, lane by lane otherwise. (Assembly, because AVX2
-// intrinsics may only be called from functions compiled for AVX2, and this
-// reaches one only through inlining.)
+// instruction for 32 bytes, lane by lane otherwise.
 template <int Bytes>
 CHROMOBRISK_INLINE Pixels<Bytes> Gather(const std::uint32_t* base, Pixels<Bytes> index, Pixels<Bytes> lanes)
 {
@@ -141,13 +150,15 @@ CHROMOBRISK_INLINE void Store(std::uint32_t* to, Pixels<Bytes> v)
 
 // Results go out with streaming stores: they are not read again soon, and not
 // pulling each destination line into the cache first is what keeps a pass
-// close to the speed of a plain copy. `to` must be aligned to 16 bytes.
-// (Written in 16-byte parts: SSE2 intrinsics are allowed in code of any
-// target, wider ones only inside functions compiled for them.)
+// close to the speed of a plain copy. `to` must be aligned to Bytes.
 template <int Bytes>
 CHROMOBRISK_INLINE void StreamStore(std::uint32_t* to, Pixels<Bytes> v)
 {
 #if CHROMOBRISK_X86
+    if constexpr (Bytes == 32) {
+        asm("vmovntdq %[v], %[to]" : [to] "=m"(*reinterpret_cast<Pixels<32>*>(to)) : [v] "x"(v));
+        return;
+    }
     for (int part = 0; part < Bytes; part += 16) {
         __m128i half;
         std::memcpy(&half, reinterpret_cast<const char*>(&v) + part, 16);
@@ -159,17 +170,17 @@ CHROMOBRISK_INLINE void StreamStore(std::uint32_t* to, Pixels<Bytes> v)
 }
 
 // The loop of every kernel: paintOne(pixel) one pixel at a time up to a
-// 16-byte aligned destination, then paintWide(pixels), Bytes / 4 at a time,
+// destination aligned to Bytes, then paintWide(pixels), Bytes / 4 at a time,
 // then the rest one at a time (Bytes == 4: one at a time throughout). Each
 // pixel is read before its result is written, so src and dst may be the same.
 template <int Bytes, class PaintOne, class PaintWide>
 CHROMOBRISK_INLINE void ForEachPixel(const std::uint32_t* src, std::uint32_t* dst, std::size_t n,
-                                     const PaintOne& paintOne, [[maybe_unused]] const PaintWide& paintWide)
+                                     PaintOne paintOne, [[maybe_unused]] PaintWide paintWide)
 {
     std::size_t i = 0;
     if constexpr (Bytes > 4) {
         constexpr std::size_t step = Vec<Bytes>::kPixels;
-        for (; i < n && (reinterpret_cast<std::uintptr_t>(dst + i) % 16) != 0; ++i)
+        for (; i < n && (reinterpret_cast<std::uintptr_t>(dst + i) % Bytes) != 0; ++i)
             Store<4>(dst + i, paintOne(Load<4>(src + i)));
         for (; i + step <= n; i += step) StreamStore<Bytes>(dst + i, paintWide(Load<Bytes>(src + i)));
 #if CHROMOBRISK_X86

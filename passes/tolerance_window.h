@@ -14,7 +14,7 @@ namespace passes::detail {
 class ToleranceWindow {
 public:
     ToleranceWindow() = default;
-    ToleranceWindow(const PassParameters& p, ComparedChannels compared) noexcept : any_(~0u)
+    ToleranceWindow(const PassParameters& p, ComparedChannels compared) noexcept : matchesNothing_(false)
     {
         channel(16, p.key.R, p.tolerance);
         channel(8, p.key.G, p.tolerance);
@@ -22,18 +22,18 @@ public:
         if (compared == ComparedChannels::All) channel(24, p.key.A, p.tolerance);
     }
 
-    bool matchesNothing() const noexcept { return any_ == 0; }
+    bool matchesNothing() const noexcept { return matchesNothing_; }
 
-    // The test for Bytes / 4 pixels at a time: all-ones in each lane whose
-    // pixel is inside.
+    // The test for Bytes / 4 pixels at a time, for a window that can match:
+    // all-ones in each lane whose pixel is inside. (A byte above its span
+    // stays above it after the max; a lane is inside when none is.)
     template <int Bytes>
     CHROMOBRISK_INLINE auto lanes() const noexcept
     {
-        return [low = SplatBytes<Bytes>(low_), span = SplatBytes<Bytes>(span_),
-                any = Splat<Bytes>(any_)](Pixels<Bytes> v) __attribute__((always_inline)) {
-            const auto byteInside = AsBytes<Bytes>(v) - low <= span;
-            const auto allBytes = reinterpret_cast<Pixels<Bytes>>(byteInside) == ~Pixels<Bytes>{};
-            return reinterpret_cast<Pixels<Bytes>>(allBytes) & any;
+        return [low = SplatBytes<Bytes>(low_), span = SplatBytes<Bytes>(span_)](Pixels<Bytes> v)
+                   __attribute__((always_inline)) {
+            const auto offset = AsBytes<Bytes>(v) - low;
+            return reinterpret_cast<Pixels<Bytes>>(reinterpret_cast<Pixels<Bytes>>(Max(offset, span) - span) == 0);
         };
     }
 
@@ -44,7 +44,7 @@ private:
         const std::int64_t lo = std::max<std::int64_t>(0, std::int64_t{key} - tolerance + 1);
         const std::int64_t hi = std::min<std::int64_t>(255, std::int64_t{key} + tolerance - 1);
         if (lo > hi) {
-            any_ = 0;
+            matchesNothing_ = true;
             return;
         }
         low_ = (low_ & ~(0xFFu << shift)) | static_cast<std::uint32_t>(lo) << shift;
@@ -53,7 +53,7 @@ private:
 
     std::uint32_t low_ = 0;           // per byte, in ARGB byte order (blue lowest)
     std::uint32_t span_ = 0xFFFFFFFFu; // per byte; a channel not compared takes any value
-    std::uint32_t any_ = 0;            // 0 when no pixel can be inside
+    bool matchesNothing_ = true;
 };
 
 } // namespace passes::detail
