@@ -1,10 +1,9 @@
 // Bringing an image in by a drop, and picking the key and replacement colors.
 #include "form1.h"
+#include "pixel_position.h"
 #include "texts.h"
 
 #include "imaging/file_naming.h"
-
-#include <cmath>
 
 namespace app {
 namespace {
@@ -49,9 +48,8 @@ void Form1::Pic1FilesDropped(const QStringList& files)
 
 void Form1::Pic1MouseUp(QPointF position)
 {
-    // Halves round to the even neighbour.
-    const auto x = static_cast<std::int32_t>(std::nearbyint(position.x()));
-    const auto y = static_cast<std::int32_t>(std::nearbyint(position.y()));
+    const QPoint pixel = NearestPixel(position);
+    const std::int32_t x = pixel.x(), y = pixel.y();
     // Outside the image (or before any drop) the read fails and the last
     // picked pixel is used again.
     mGdip::ReadPixel(state_.SourceImage, x, y, state_.LastPickedPixel);

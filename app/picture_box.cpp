@@ -1,4 +1,5 @@
 #include "picture_box.h"
+#include "pixel_position.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -64,7 +65,11 @@ QPointF PictureBox::inner(QPointF widgetPosition) const
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (onMouseUp) onMouseUp(event->button(), event->modifiers(), inner(event->position()));
+    // A release on the frame, or beyond the box after a press inside it, is
+    // not a click on the picture.
+    const QPointF position = inner(event->position());
+    if (onMouseUp && DesignatesInnerPixel(position, contentsRect().size()))
+        onMouseUp(event->button(), event->modifiers(), position);
     event->accept();
 }
 

@@ -24,8 +24,9 @@ public:
     const mGdip::Surface& surface() const { return surface_; }
     void refresh() { update(); }
 
-    // Any mouse button released over the box; position in pixels of the
-    // inner area (fractional where the platform reports it).
+    // Any mouse button released over a pixel of the inner area (not on the
+    // frame); position in pixels of that area (fractional where the platform
+    // reports it).
     std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPointF)> onMouseUp;
     // Files dropped on the box (local files only, in drop order). Drops are
     // accepted only while this is set.

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QPalette>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -112,6 +113,35 @@ TEST_F(WindowPicking, ClickPicksTheKeyAtTheRoundedPosition)
                          // Outside the image: the last picked pixel again.
                          ReleaseMouseAt(form.Pic1, QPointF(200, 200));
                          EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{128, 16, 32, 48}));
+                     }});
+}
+
+TEST_F(WindowPicking, ClicksOnThePicturesFrameOrBeyondPickNothing)
+{
+    // Wider than the box, so the columns under the frame exist in the image.
+    QImage wide(360, 360, QImage::Format_ARGB32);
+    for (int y = 0; y < wide.height(); ++y)
+        for (int x = 0; x < wide.width(); ++x) wide.setPixel(x, y, qRgba(x & 255, x >> 8, y & 255, 255));
+    const QString path = window_testing::WritePng(folder, QStringLiteral("wide.png"), wide);
+    RunWindow(form, {[&] { DropFiles(form.Pic1, {path}); },
+                     [&] {
+                         ASSERT_EQ(form.Pic1->contentsRect(), QRect(2, 2, 349, 349));
+                         // The last inner pixel, then the first.
+                         QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(350, 350));
+                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 348 & 255, 1, 348 & 255}));
+                         QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(2, 2));
+                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 0, 0, 0}));
+                         // A key pick would write the alpha field again.
+                         form.TxtCol[0]->setText(QStringLiteral("7"));
+
+                         for (int offset : {0, 1, 351, 352}) {
+                             QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(offset, 100));
+                             QTest::mouseClick(form.Pic1, Qt::RightButton, {}, QPoint(100, offset));
+                         }
+                         QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(400, 100)); // released beyond
+                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 0, 0, 0}));
+                         EXPECT_EQ(form.LBCol->text(), QStringLiteral("A255 R0 G0 B0"));
+                         EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("7"));
                      }});
 }
 
