@@ -4,12 +4,12 @@
 
 #include "app_state.h"
 #include "digit_field.h"
+#include "horizontal_scroll_bar.h"
 #include "picture_box.h"
 #include "wrapping_button.h"
 
 #include <QColor>
 #include <QLabel>
-#include <QScrollBar>
 #include <QWidget>
 
 #include <array>
@@ -61,7 +61,7 @@ public:
     QLabel* LbChange;
     DigitField* TxtCF;
     std::array<DigitField*, 4> TxtCol;
-    QScrollBar* HScroll1;
+    HorizontalScrollBar* HScroll1;
     WrappingButton* CmdPickP;
     WrappingButton* CmdPick;
     WrappingButton* CMDSAVE;
