@@ -1,4 +1,5 @@
 #include "picture_box.h"
+#include "drop_action.h"
 #include "pixel_position.h"
 
 #include <QDragEnterEvent>
@@ -73,32 +74,26 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
 }
 
-void PictureBox::dragEnterEvent(QDragEnterEvent* event)
+bool PictureBox::takeFiles(QDropEvent* event) const
 {
-    if (onFilesDropped && !LocalFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
+    const Qt::DropAction action = ReadOnlyDropAction(event->possibleActions());
+    if (!onFilesDropped || action == Qt::IgnoreAction || LocalFiles(event->mimeData()).isEmpty()) {
         event->ignore();
+        return false;
+    }
+    event->setDropAction(action);
+    event->accept();
+    return true;
 }
 
-void PictureBox::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (onFilesDropped && !LocalFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
+void PictureBox::dragEnterEvent(QDragEnterEvent* event) { takeFiles(event); }
+
+void PictureBox::dragMoveEvent(QDragMoveEvent* event) { takeFiles(event); }
 
 void PictureBox::dropEvent(QDropEvent* event)
 {
-    const QStringList files = LocalFiles(event->mimeData());
     // A drop without a local file (dragged text, a web link) is ignored.
-    if (!onFilesDropped || files.isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    onFilesDropped(files, inner(event->position()));
+    if (takeFiles(event)) onFilesDropped(LocalFiles(event->mimeData()), inner(event->position()));
 }
 
 } // namespace app

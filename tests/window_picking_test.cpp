@@ -91,6 +91,54 @@ TEST_F(WindowPicking, DropWithoutAFileIsIgnored)
     }});
 }
 
+TEST_F(WindowPicking, DropIsOnlyEverACopyOrALinkWhateverTheModifiers)
+{
+    struct Case {
+        Qt::DropActions offered;
+        Qt::KeyboardModifiers modifiers;
+        Qt::DropAction proposed; // what the platform makes of the modifiers
+        Qt::DropAction taken;    // what the drag source is told
+    };
+    const Case cases[] = {
+        {Qt::MoveAction, Qt::NoModifier, Qt::MoveAction, Qt::IgnoreAction}, // refused
+        {Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::ShiftModifier, Qt::MoveAction, Qt::CopyAction},
+        {Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::ControlModifier | Qt::ShiftModifier, Qt::LinkAction,
+         Qt::CopyAction},
+        {Qt::CopyAction | Qt::MoveAction, Qt::NoModifier, Qt::CopyAction, Qt::CopyAction},
+        {Qt::MoveAction | Qt::LinkAction, Qt::ShiftModifier, Qt::MoveAction, Qt::LinkAction},
+    };
+    RunWindow(form, {[&] {
+        int n = 0;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "offered " << int(c.offered) << ", modifiers " << int(c.modifiers));
+            const QString name = QStringLiteral("ramp%1.png").arg(n++);
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(window_testing::WritePng(folder, name, Ramp()))});
+            const bool taken = c.taken != Qt::IgnoreAction;
+            QDragEnterEvent enter(QPoint(5, 5), c.offered, &data, Qt::LeftButton, c.modifiers);
+            ASSERT_EQ(enter.proposedAction(), c.proposed);
+            QCoreApplication::sendEvent(form.Pic1, &enter);
+            EXPECT_EQ(enter.isAccepted(), taken);
+            if (taken) {
+                EXPECT_EQ(enter.dropAction(), c.taken);
+            }
+            QDragMoveEvent move(QPoint(6, 6), c.offered, &data, Qt::LeftButton, c.modifiers);
+            QCoreApplication::sendEvent(form.Pic1, &move);
+            EXPECT_EQ(move.isAccepted(), taken);
+            if (taken) {
+                EXPECT_EQ(move.dropAction(), c.taken);
+            }
+            QDropEvent drop(QPointF(6, 6), c.offered, &data, Qt::LeftButton, c.modifiers);
+            QCoreApplication::sendEvent(form.Pic1, &drop);
+            EXPECT_EQ(drop.isAccepted(), taken);
+            if (taken) {
+                EXPECT_EQ(drop.dropAction(), c.taken);
+            }
+            EXPECT_EQ(form.state().SourceFileName, taken ? name : QString()) << "a refused drop loads nothing";
+        }
+    }});
+}
+
 TEST_F(WindowPicking, ClickPicksTheKeyAtTheRoundedPosition)
 {
     const QString path = window_testing::WritePng(folder, QStringLiteral("ramp.png"), Ramp());
