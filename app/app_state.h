@@ -30,6 +30,9 @@ struct AppState {
     // on: with direct pixel writes there is no separate drawing object, nor a
     // brush per pixel.
     mGdip::Surface WorkBitmap;
+    // The source file name the last pass started with: its result is saved
+    // under that name (and drawn at its own size) whatever is dropped later.
+    QString ResultFileName;
 
     passes::ArgbChannels KeyColor;
     std::int32_t Tolerance = 30;

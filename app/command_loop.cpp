@@ -70,9 +70,11 @@ void Form1::RunPendingCommand()
 
     const std::int32_t command = state_.PendingCommand;
     if (command == passes::kColorReplacement) state_.TargetAlpha = TxtCol[0]->text().toInt();
-    // The pass reads the image it started with, whatever is dropped meanwhile.
+    // The pass reads the image it started with, whatever is dropped meanwhile,
+    // and its result keeps that image's size and name.
     const mGdip::Image source = state_.SourceImage;
     const std::int32_t width = mGdip::ImageWidthOf(source), height = mGdip::ImageHeightOf(source);
+    state_.ResultFileName = state_.SourceFileName;
     const passes::ArgbChannels replacement{state_.TargetAlpha, state_.ReplacementColor.R,
                                            state_.ReplacementColor.G, state_.ReplacementColor.B};
     const passes::PassImages images{source.pixels(), state_.WorkBitmap.pixels(),
@@ -92,8 +94,7 @@ void Form1::RunPendingCommand()
     }
     if (outcome == passes::PassOutcome::Completed && command >= passes::kSimpleRemoval
         && command <= passes::kColorReplacement)
-        mGdip::DrawImageOneToOne(state_.ResultSurface, state_.WorkBitmap.snapshot(), state_.ImageWidth,
-                                 state_.ImageHeight);
+        mGdip::DrawImageOneToOne(state_.ResultSurface, state_.WorkBitmap.snapshot(), width, height);
     Pic2->refresh();
     // A processing button pressed during the pass has no lasting effect.
     state_.PendingCommand = passes::kNoCommand;

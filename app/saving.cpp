@@ -25,16 +25,21 @@ void Form1::SaveResult()
     const QString programFolder =
         options_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : options_.programFolder;
     const QString folder = QDir(programFolder).filePath(QStringLiteral("SAVE"));
-    const QString path = QDir(folder).filePath(mGdip::ResultFileNameFor(state_.SourceFileName));
-    const QString shownPath = QDir::toNativeSeparators(path);
+    auto pathFor = [&](const QString& sourceFileName) {
+        return QDir(folder).filePath(mGdip::ResultFileNameFor(sourceFileName));
+    };
 
     // Saving writes nothing in these cases; the user is told why. The folder
     // is not created: it is where an installation keeps the results.
     const mGdip::Image result = state_.WorkBitmap.snapshot();
     if (result.isNull()) {
-        options_.showMessage(texts::kNothingToSave.arg(shownPath));
+        // Where a result of the current image would go.
+        options_.showMessage(texts::kNothingToSave.arg(QDir::toNativeSeparators(pathFor(state_.SourceFileName))));
         return;
     }
+    // The result goes under the name of the image it was computed from.
+    const QString path = pathFor(state_.ResultFileName);
+    const QString shownPath = QDir::toNativeSeparators(path);
     if (!QFileInfo(folder).isDir()) {
         options_.showMessage(texts::kNoSaveFolder.arg(QDir::toNativeSeparators(folder)));
         return;
