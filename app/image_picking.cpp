@@ -1,4 +1,5 @@
 // Bringing an image in by a drop, and picking the key and replacement colors.
+#include "caption_color.h"
 #include "form1.h"
 #include "pixel_position.h"
 #include "texts.h"
@@ -91,7 +92,7 @@ void Form1::ShowKeyColor(passes::Channel r, passes::Channel g, passes::Channel b
     QPalette palette = LBCol->palette();
     palette.setColor(QPalette::Window, QColor(r, g, b));
     // The caption stays readable on light and dark colors alike.
-    palette.setColor(QPalette::WindowText, qGray(r, g, b) < 128 ? Qt::white : Qt::black);
+    palette.setColor(QPalette::WindowText, BlackTextReadsBetterOn(r, g, b) ? Qt::black : Qt::white);
     LBCol->setPalette(palette);
     LBCol->setText(caption);
 }

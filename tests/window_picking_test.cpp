@@ -1,6 +1,8 @@
 // Dropping an image on the source picture and picking colors from it.
 #include "window_test_support.h"
 
+#include "app/caption_color.h"
+
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QFile>
@@ -8,6 +10,8 @@
 #include <QPalette>
 #include <QTest>
 #include <QUrl>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -191,6 +195,58 @@ TEST_F(WindowPicking, ClicksOnThePicturesFrameOrBeyondPickNothing)
                          EXPECT_EQ(form.LBCol->text(), QStringLiteral("A255 R0 G0 B0"));
                          EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("7"));
                      }});
+}
+
+TEST_F(WindowPicking, KeyCaptionIsBlackOrWhiteWhicheverContrastsMore)
+{
+    struct Swatch {
+        QRgb color;
+        QColor caption;
+    };
+    const Swatch swatches[] = {
+        {qRgb(0, 255, 0), Qt::black},     {qRgb(0, 177, 64), Qt::black},   {qRgb(0, 128, 0), Qt::white},
+        {qRgb(0, 0, 0), Qt::white},       {qRgb(255, 255, 255), Qt::black}, {qRgb(117, 117, 117), Qt::white},
+        {qRgb(118, 118, 118), Qt::black}, {qRgb(255, 0, 0), Qt::black},     {qRgb(0, 0, 255), Qt::white},
+    };
+    QImage image(int(std::size(swatches)), 1, QImage::Format_ARGB32);
+    for (int x = 0; x < image.width(); ++x) image.setPixel(x, 0, swatches[x].color);
+    const QString path = window_testing::WritePng(folder, QStringLiteral("swatches.png"), image);
+    RunWindow(form, {[&] { DropFiles(form.Pic1, {path}); },
+                     [&] {
+                         for (int x = 0; x < image.width(); ++x) {
+                             ReleaseMouseAt(form.Pic1, QPointF(x, 0));
+                             EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(swatches[x].color)) << x;
+                             EXPECT_EQ(form.LBCol->palette().color(QPalette::WindowText), swatches[x].caption)
+                                 << QColor(swatches[x].color).name().toStdString();
+                         }
+                     }});
+}
+
+// The contrast ratio of two colors, straight from the WCAG definitions.
+double Contrast(double r, double g, double b, double against)
+{
+    auto linear = [](double v) {
+        v /= 255;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const double l = 0.2126 * linear(r) + 0.7152 * linear(g) + 0.0722 * linear(b);
+    return (std::max(l, against) + 0.05) / (std::min(l, against) + 0.05);
+}
+
+TEST(KeyCaptionColor, AlwaysTheHigherContrastOverGreensGreysAndAllHues)
+{
+    int checked = 0;
+    auto check = [&](int r, int g, int b) {
+        const bool black = app::BlackTextReadsBetterOn(r, g, b);
+        const double chosen = Contrast(r, g, b, black ? 0.0 : 1.0), other = Contrast(r, g, b, black ? 1.0 : 0.0);
+        ++checked;
+        if (chosen < other) ADD_FAILURE() << r << "," << g << "," << b << ": " << chosen << " < " << other;
+    };
+    for (int g = 0; g < 256; ++g)
+        for (int r = 0; r < 256; r += 5)
+            for (int b = 0; b < 256; b += 5) check(r, g, b);
+    for (int v = 0; v < 256; ++v) check(v, v, v);
+    EXPECT_EQ(checked, 256 * 52 * 52 + 256);
 }
 
 TEST_F(WindowPicking, FirstClickWithoutAnImagePicksAllZero)
