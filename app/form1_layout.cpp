@@ -40,7 +40,8 @@ DigitField* MakeField(QWidget* parent, const QString& text, QRect geometry)
 {
     auto* field = new DigitField(text, parent);
     field->setGeometry(geometry);
-    field->setTextMargins(0, 0, 0, 0);
+    // The small inner margin of text fields, so the digits do not touch the frame.
+    field->setTextMargins(2, 1, 2, 0);
     return field;
 }
 

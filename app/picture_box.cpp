@@ -1,5 +1,6 @@
 #include "picture_box.h"
 #include "drop_action.h"
+#include "focus_mark.h"
 #include "pixel_position.h"
 
 #include <QDragEnterEvent>
@@ -57,6 +58,11 @@ void PictureBox::paintEvent(QPaintEvent* event)
         if (const QImage* backing = surface_.target()) painter.drawImage(contentsRect().topLeft(), *backing);
     }
     QFrame::paintEvent(event);
+    if (ShowsFocusMark(*this)) {
+        // On the frame, so that no pixel of the picture is hidden.
+        QPainter painter(this);
+        DrawFocusMark(painter, *this, frameRect(), lineWidth());
+    }
 }
 
 QPointF PictureBox::inner(QPointF widgetPosition) const
