@@ -43,6 +43,9 @@ struct AppState {
     // Not in the original record: what makes re-entry during a pass safe.
     bool PassRunning = false;   // handlers now run inside one of a pass's yields
     bool SaveRequested = false; // a save clicked during a pass, done after it
+    // A decode or an encode runs on another thread: the window paints, user
+    // input waits, and the images stay in use until it ends.
+    bool WorkingOffThread = false;
 };
 
 } // namespace app

@@ -55,6 +55,9 @@ void Form1::CommandLoop()
         // Sleeps until the window system has something for us.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
+    // Where the close handler had to leave the images to work still using
+    // them, they are released now; otherwise this does nothing more.
+    ReleaseImaging();
 }
 
 void Form1::RunPendingCommand()
@@ -115,8 +118,9 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     state_.ExitRequested = true;
     // A running pass still reads and paints the images: it stops at its next
-    // yield and the command loop releases them then.
-    if (!state_.PassRunning) ReleaseImaging();
+    // yield and the command loop releases them then. So does a decode or an
+    // encode, which runs to its end.
+    if (!state_.PassRunning && !state_.WorkingOffThread) ReleaseImaging();
     event->accept();
 }
 

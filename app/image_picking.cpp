@@ -27,10 +27,25 @@ QString Explain(const mGdip::LoadedImage& loaded)
 
 void Form1::Pic1FilesDropped(const QStringList& files)
 {
+    if (state_.ExitRequested) return;
+    // A drop arrives through the window system's drag-and-drop messages,
+    // which do not wait with the user's input: one during a decode or a save
+    // is handled after it.
+    if (state_.WorkingOffThread) {
+        Defer([this, files] { Pic1FilesDropped(files); });
+        return;
+    }
     const QString path = files.first();
     // A file that cannot be decoded changes nothing: the current image, its
     // name and the last result stay.
-    mGdip::LoadedImage loaded = mGdip::LoadImageFile(path);
+    mGdip::LoadedImage loaded;
+    WorkOffThread([&] {
+        loaded = mGdip::LoadImageFile(path);
+        if (mGdip::Succeeded(loaded.status))
+            mGdip::PrepareWorkBitmap(mGdip::ImageWidthOf(loaded.image), mGdip::ImageHeightOf(loaded.image));
+    });
+    // Closed meanwhile: the images are released once this returns.
+    if (state_.ExitRequested) return;
     const QString name = mGdip::SourceFileNameOf(path);
     if (!mGdip::Succeeded(loaded.status)) {
         options_.showMessage(texts::kCannotOpen.arg(name, Explain(loaded)) + QStringLiteral("\n(")
@@ -44,7 +59,6 @@ void Form1::Pic1FilesDropped(const QStringList& files)
     mGdip::ClearSurface(state_.SourceSurface, passes::MakeArgb(255, 0, 0, 0));
     mGdip::DrawImageOneToOne(state_.SourceSurface, state_.SourceImage, state_.ImageWidth, state_.ImageHeight);
     Pic1->refresh();
-    mGdip::PrepareWorkBitmap(state_.ImageWidth, state_.ImageHeight);
 }
 
 void Form1::Pic1MouseUp(QPointF position)

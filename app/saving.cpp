@@ -12,6 +12,11 @@ namespace app {
 
 void Form1::CmdSaveClick()
 {
+    if (state_.ExitRequested) return;
+    if (state_.WorkingOffThread) {
+        Defer([this] { CmdSaveClick(); });
+        return;
+    }
     // Never save a half-painted bitmap: a save during a pass waits for its end.
     if (state_.PassRunning) {
         state_.SaveRequested = true;
@@ -45,8 +50,9 @@ void Form1::SaveResult()
         return;
     }
     QString why;
-    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(result, path, &why)))
-        options_.showMessage(texts::kSaveFailed.arg(shownPath, why));
+    mGdip::ImagingStatus status = mGdip::ImagingStatus::GenericError;
+    WorkOffThread([&] { status = mGdip::SaveImageAsPng(result, path, &why); });
+    if (!mGdip::Succeeded(status) && !state_.ExitRequested) options_.showMessage(texts::kSaveFailed.arg(shownPath, why));
 }
 
 } // namespace app
