@@ -15,7 +15,9 @@ int Form1::Load()
 {
     if (!options_.chooseColor)
         options_.chooseColor = [this](const QColor& current) -> std::optional<QColor> {
-            const QColor chosen = QColorDialog::getColor(current, this);
+            // Qt's own dialog, which speaks the window's language; a native one
+            // would follow the desktop's.
+            const QColor chosen = QColorDialog::getColor(current, this, QString(), QColorDialog::DontUseNativeDialog);
             if (!chosen.isValid()) return std::nullopt;
             return chosen;
         };

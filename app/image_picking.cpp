@@ -1,5 +1,6 @@
 // Bringing an image in by a drop, and picking the key and replacement colors.
 #include "caption_color.h"
+#include "failure_reasons.h"
 #include "form1.h"
 #include "pixel_position.h"
 #include "texts.h"
@@ -7,23 +8,6 @@
 #include "imaging/file_naming.h"
 
 namespace app {
-namespace {
-
-// Status words for the user; the loader's own reason follows them.
-QString Explain(const mGdip::LoadedImage& loaded)
-{
-    switch (loaded.status) {
-    case mGdip::ImagingStatus::FileNotFound: return QStringLiteral("文件不存在");
-    case mGdip::ImagingStatus::AccessDenied: return QStringLiteral("无法读取该文件");
-    case mGdip::ImagingStatus::InvalidParameter: return QStringLiteral("这不是图像文件");
-    case mGdip::ImagingStatus::UnknownImageFormat: return QStringLiteral("不是可识别的图像格式");
-    case mGdip::ImagingStatus::ValueOverflow: return QStringLiteral("图像尺寸过大");
-    case mGdip::ImagingStatus::OutOfMemory: return QStringLiteral("内存不足");
-    default: return QStringLiteral("图像数据已损坏或不完整");
-    }
-}
-
-} // namespace
 
 void Form1::Pic1FilesDropped(const QStringList& files)
 {
@@ -48,8 +32,7 @@ void Form1::Pic1FilesDropped(const QStringList& files)
     if (state_.ExitRequested) return;
     const QString name = mGdip::SourceFileNameOf(path);
     if (!mGdip::Succeeded(loaded.status)) {
-        options_.showMessage(texts::kCannotOpen.arg(name, Explain(loaded)) + QStringLiteral("\n(")
-                             + loaded.reason + QStringLiteral(")"));
+        options_.showMessage(texts::kCannotOpen.arg(name, OpenFailureReason(loaded.status)));
         return;
     }
     state_.SourceFileName = name;

@@ -1,4 +1,5 @@
 // Saving the last result into the SAVE folder beside the program.
+#include "failure_reasons.h"
 #include "form1.h"
 #include "texts.h"
 
@@ -49,10 +50,10 @@ void Form1::SaveResult()
         options_.showMessage(texts::kNoSaveFolder.arg(QDir::toNativeSeparators(folder)));
         return;
     }
-    QString why;
     mGdip::ImagingStatus status = mGdip::ImagingStatus::GenericError;
-    WorkOffThread([&] { status = mGdip::SaveImageAsPng(result, path, &why); });
-    if (!mGdip::Succeeded(status) && !state_.ExitRequested) options_.showMessage(texts::kSaveFailed.arg(shownPath, why));
+    WorkOffThread([&] { status = mGdip::SaveImageAsPng(result, path); });
+    if (!mGdip::Succeeded(status) && !state_.ExitRequested)
+        options_.showMessage(texts::kSaveFailed.arg(shownPath, SaveFailureReason(status)));
 }
 
 } // namespace app
