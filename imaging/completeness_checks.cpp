@@ -184,6 +184,7 @@ Failure CheckXbm(QIODevice& file)
 {
     // "#define name_width W", "#define name_height H", then the bits as
     // "0x.." numbers, one byte per 8 pixels of a row.
+    if (!file.peek(64).trimmed().startsWith("#define")) return {};
     ByteReader reader(file);
     QByteArray text;
     std::int64_t width = -1, height = -1, numbers = 0;

@@ -79,7 +79,7 @@ bool StartsWith(const QByteArray& head, const unsigned char* signature, std::siz
 
 LoadedImage DecodeWithQt(QFile& file)
 {
-    for (Failure (*check)(QIODevice&) : {detail::CheckBmp, detail::CheckGif})
+    for (Failure (*check)(QIODevice&) : {detail::CheckBmp, detail::CheckGif, detail::CheckXbm})
         if (Failure failure = check(file)) return Fail(std::move(failure));
 
     // Readers warn about damage while probing too; those warnings are part of
@@ -89,8 +89,6 @@ LoadedImage DecodeWithQt(QFile& file)
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     if (!reader.canRead()) return Fail(MakeFailure(FailureKind::UnknownFormat));
-    if (reader.format() == "xbm")
-        if (Failure failure = detail::CheckXbm(file)) return Fail(std::move(failure));
     const QSize announced = reader.size();
     if (announced.isValid() && !FitsLimits(announced.width(), announced.height()))
         return Fail(TooLargeFailure(announced.width(), announced.height()));
