@@ -176,18 +176,21 @@ Failure Save(const Image& image, const QString& path)
 
     QByteArray temporary;
     Descriptor file;
+    detail::TemporaryFileGuard guard;
     for (int attempt = 0; attempt < 16 && file.get() < 0; ++attempt) {
         temporary = TemporaryName(name);
+        guard.cover(folder.get(), temporary.constData());
         // Exclusive: never opens something that is already there, link or not.
         file.adopt(::openat(folder.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                             0666));
-        if (file.get() < 0 && errno != EEXIST) {
+        if (file.get() < 0) {
             const int error = errno;
+            guard.release();
+            if (error == EEXIST) continue;
             return IsNoSpace(error) ? MakeFailure(FailureKind::NoSpace) : MakeFailure(FailureKind::CannotCreate, SystemWords(error));
         }
     }
     if (file.get() < 0) return MakeFailure(FailureKind::CannotCreate, SystemWords(EEXIST));
-    detail::TemporaryFileGuard guard(folder.get(), temporary.constData());
     auto discard = [&](Failure failure) {
         file.reset();
         ::unlinkat(folder.get(), temporary.constData(), 0);

@@ -61,8 +61,9 @@ void InstallHandlersOnce()
 
 } // namespace
 
-TemporaryFileGuard::TemporaryFileGuard(int folderFd, const char* name) noexcept
+void TemporaryFileGuard::cover(int folderFd, const char* name) noexcept
 {
+    release();
     if (std::strlen(name) >= sizeof g_slots[0].name) return;
     InstallHandlersOnce();
     for (int i = 0; i < kSlots; ++i) {

@@ -9,10 +9,12 @@ namespace mGdip::detail {
 
 class TemporaryFileGuard {
 public:
+    TemporaryFileGuard() = default;
     // Registers `name` inside the folder open as `folderFd` (both must stay
-    // valid until release()). When the table is full the file is simply not
-    // covered.
-    TemporaryFileGuard(int folderFd, const char* name) noexcept;
+    // valid until release()); done before the file is created, so no signal
+    // can come between its creation and its registration. When the table is
+    // full the file is simply not covered.
+    void cover(int folderFd, const char* name) noexcept;
     ~TemporaryFileGuard() { release(); }
     TemporaryFileGuard(const TemporaryFileGuard&) = delete;
     TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
