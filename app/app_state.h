@@ -30,6 +30,9 @@ struct AppState {
     // on: with direct pixel writes there is no separate drawing object, nor a
     // brush per pixel.
     mGdip::Surface WorkBitmap;
+    // The source file name the last pass started with: its result is saved
+    // under that name (and drawn at its own size) whatever is dropped later.
+    QString ResultFileName;
 
     passes::ArgbChannels KeyColor;
     std::int32_t Tolerance = 30;
@@ -40,6 +43,9 @@ struct AppState {
     // Not in the original record: what makes re-entry during a pass safe.
     bool PassRunning = false;   // handlers now run inside one of a pass's yields
     bool SaveRequested = false; // a save clicked during a pass, done after it
+    // A decode or an encode runs on another thread: the window paints, user
+    // input waits, and the images stay in use until it ends.
+    bool WorkingOffThread = false;
 };
 
 } // namespace app

@@ -15,7 +15,9 @@ int Form1::Load()
 {
     if (!options_.chooseColor)
         options_.chooseColor = [this](const QColor& current) -> std::optional<QColor> {
-            const QColor chosen = QColorDialog::getColor(current, this);
+            // Qt's own dialog, which speaks the window's language; a native one
+            // would follow the desktop's.
+            const QColor chosen = QColorDialog::getColor(current, this, QString(), QColorDialog::DontUseNativeDialog);
             if (!chosen.isValid()) return std::nullopt;
             return chosen;
         };
@@ -55,6 +57,9 @@ void Form1::CommandLoop()
         // Sleeps until the window system has something for us.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
+    // Where the close handler had to leave the images to work still using
+    // them, they are released now; otherwise this does nothing more.
+    ReleaseImaging();
 }
 
 void Form1::RunPendingCommand()
@@ -70,9 +75,11 @@ void Form1::RunPendingCommand()
 
     const std::int32_t command = state_.PendingCommand;
     if (command == passes::kColorReplacement) state_.TargetAlpha = TxtCol[0]->text().toInt();
-    // The pass reads the image it started with, whatever is dropped meanwhile.
+    // The pass reads the image it started with, whatever is dropped meanwhile,
+    // and its result keeps that image's size and name.
     const mGdip::Image source = state_.SourceImage;
     const std::int32_t width = mGdip::ImageWidthOf(source), height = mGdip::ImageHeightOf(source);
+    state_.ResultFileName = state_.SourceFileName;
     const passes::ArgbChannels replacement{state_.TargetAlpha, state_.ReplacementColor.R,
                                            state_.ReplacementColor.G, state_.ReplacementColor.B};
     const passes::PassImages images{source.pixels(), state_.WorkBitmap.pixels(),
@@ -92,8 +99,7 @@ void Form1::RunPendingCommand()
     }
     if (outcome == passes::PassOutcome::Completed && command >= passes::kSimpleRemoval
         && command <= passes::kColorReplacement)
-        mGdip::DrawImageOneToOne(state_.ResultSurface, state_.WorkBitmap.snapshot(), state_.ImageWidth,
-                                 state_.ImageHeight);
+        mGdip::DrawImageOneToOne(state_.ResultSurface, state_.WorkBitmap.snapshot(), width, height);
     Pic2->refresh();
     // A processing button pressed during the pass has no lasting effect.
     state_.PendingCommand = passes::kNoCommand;
@@ -114,8 +120,9 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     state_.ExitRequested = true;
     // A running pass still reads and paints the images: it stops at its next
-    // yield and the command loop releases them then.
-    if (!state_.PassRunning) ReleaseImaging();
+    // yield and the command loop releases them then. So does a decode or an
+    // encode, which runs to its end.
+    if (!state_.PassRunning && !state_.WorkingOffThread) ReleaseImaging();
     event->accept();
 }
 

@@ -4,17 +4,18 @@
 
 #include "app_state.h"
 #include "digit_field.h"
+#include "horizontal_scroll_bar.h"
 #include "picture_box.h"
 #include "wrapping_button.h"
 
 #include <QColor>
 #include <QLabel>
-#include <QScrollBar>
 #include <QWidget>
 
 #include <array>
 #include <chrono>
 #include <functional>
+#include <vector>
 #include <optional>
 
 namespace app {
@@ -32,6 +33,9 @@ struct Form1Options {
     std::chrono::nanoseconds yieldSlice = std::chrono::milliseconds(5);
     // Runs at every yield of a pass, before the events are handled.
     std::function<void()> onPassYield;
+    // Runs on the worker thread before each decode or encode done off the
+    // window's thread.
+    std::function<void()> onWorkOffThread;
 };
 
 class Form1 : public QWidget {
@@ -61,7 +65,7 @@ public:
     QLabel* LbChange;
     DigitField* TxtCF;
     std::array<DigitField*, 4> TxtCol;
-    QScrollBar* HScroll1;
+    HorizontalScrollBar* HScroll1;
     WrappingButton* CmdPickP;
     WrappingButton* CmdPick;
     WrappingButton* CMDSAVE;
@@ -85,6 +89,11 @@ private:
     void RunPendingCommand();
     bool YieldDuringPass();
     void ReleaseImaging();
+    // Decoding and encoding, with the busy cursor, off the window's thread;
+    // handlers that cannot wait in the window system's queue meanwhile wait
+    // here (Defer) and run after the handler that started the work.
+    void WorkOffThread(const std::function<void()>& work);
+    void Defer(std::function<void()> handler);
 
     // Drop and picking.
     void Pic1FilesDropped(const QStringList& files);
@@ -105,6 +114,7 @@ private:
     Form1Options options_;
     AppState state_;
     QColor dialogColor_ = Qt::black; // the color dialog's current color
+    std::vector<std::function<void()>> deferred_;
 };
 
 } // namespace app

@@ -40,7 +40,8 @@ DigitField* MakeField(QWidget* parent, const QString& text, QRect geometry)
 {
     auto* field = new DigitField(text, parent);
     field->setGeometry(geometry);
-    field->setTextMargins(0, 0, 0, 0);
+    // The small inner margin of text fields, so the digits do not touch the frame.
+    field->setTextMargins(2, 1, 2, 0);
     return field;
 }
 
@@ -112,14 +113,13 @@ void Form1::BuildControls()
     Swatch(LBCol);
     Label6 = MakeLabel(this, texts::kToleranceLabel, TwipsRect(3120, 6600, 615, 255));
     TxtCF = MakeField(this, QStringLiteral("30"), TwipsRect(3840, 6555, 615, 270));
-    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1 = new HorizontalScrollBar(this);
     HScroll1->setGeometry(TwipsRect(2400, 6960, 2895, 255));
     HScroll1->setRange(0, 255);
     HScroll1->setValue(30);
     HScroll1->setSingleStep(1);
     HScroll1->setPageStep(1);
     HScroll1->setTracking(false); // reports at the end of a thumb drag, not during it
-    HScroll1->setFocusPolicy(Qt::StrongFocus);
 
     Label4 = MakeLabel(this, texts::kReplacementLabel, TwipsRect(5880, 6120, 1095, 255));
     LbChange = MakeLabel(this, QString(), TwipsRect(6720, 6075, 2055, 255));

@@ -1,40 +1,38 @@
 // Bringing an image in by a drop, and picking the key and replacement colors.
+#include "caption_color.h"
+#include "failure_reasons.h"
 #include "form1.h"
+#include "pixel_position.h"
 #include "texts.h"
 
 #include "imaging/file_naming.h"
 
-#include <cmath>
-
 namespace app {
-namespace {
-
-// Status words for the user; the loader's own reason follows them.
-QString Explain(const mGdip::LoadedImage& loaded)
-{
-    switch (loaded.status) {
-    case mGdip::ImagingStatus::FileNotFound: return QStringLiteral("文件不存在");
-    case mGdip::ImagingStatus::AccessDenied: return QStringLiteral("无法读取该文件");
-    case mGdip::ImagingStatus::InvalidParameter: return QStringLiteral("这不是图像文件");
-    case mGdip::ImagingStatus::UnknownImageFormat: return QStringLiteral("不是可识别的图像格式");
-    case mGdip::ImagingStatus::ValueOverflow: return QStringLiteral("图像尺寸过大");
-    case mGdip::ImagingStatus::OutOfMemory: return QStringLiteral("内存不足");
-    default: return QStringLiteral("图像数据已损坏或不完整");
-    }
-}
-
-} // namespace
 
 void Form1::Pic1FilesDropped(const QStringList& files)
 {
+    if (state_.ExitRequested) return;
+    // A drop arrives through the window system's drag-and-drop messages,
+    // which do not wait with the user's input: one during a decode or a save
+    // is handled after it.
+    if (state_.WorkingOffThread) {
+        Defer([this, files] { Pic1FilesDropped(files); });
+        return;
+    }
     const QString path = files.first();
     // A file that cannot be decoded changes nothing: the current image, its
     // name and the last result stay.
-    mGdip::LoadedImage loaded = mGdip::LoadImageFile(path);
+    mGdip::LoadedImage loaded;
+    WorkOffThread([&] {
+        loaded = mGdip::LoadImageFile(path);
+        if (mGdip::Succeeded(loaded.status))
+            mGdip::PrepareWorkBitmap(mGdip::ImageWidthOf(loaded.image), mGdip::ImageHeightOf(loaded.image));
+    });
+    // Closed meanwhile: the images are released once this returns.
+    if (state_.ExitRequested) return;
     const QString name = mGdip::SourceFileNameOf(path);
     if (!mGdip::Succeeded(loaded.status)) {
-        options_.showMessage(texts::kCannotOpen.arg(name, Explain(loaded)) + QStringLiteral("\n(")
-                             + loaded.reason + QStringLiteral(")"));
+        options_.showMessage(texts::kCannotOpen.arg(name, OpenFailureReason(loaded.status)));
         return;
     }
     state_.SourceFileName = name;
@@ -44,14 +42,12 @@ void Form1::Pic1FilesDropped(const QStringList& files)
     mGdip::ClearSurface(state_.SourceSurface, passes::MakeArgb(255, 0, 0, 0));
     mGdip::DrawImageOneToOne(state_.SourceSurface, state_.SourceImage, state_.ImageWidth, state_.ImageHeight);
     Pic1->refresh();
-    mGdip::PrepareWorkBitmap(state_.ImageWidth, state_.ImageHeight);
 }
 
 void Form1::Pic1MouseUp(QPointF position)
 {
-    // Halves round to the even neighbour.
-    const auto x = static_cast<std::int32_t>(std::nearbyint(position.x()));
-    const auto y = static_cast<std::int32_t>(std::nearbyint(position.y()));
+    const QPoint pixel = NearestPixel(position);
+    const std::int32_t x = pixel.x(), y = pixel.y();
     // Outside the image (or before any drop) the read fails and the last
     // picked pixel is used again.
     mGdip::ReadPixel(state_.SourceImage, x, y, state_.LastPickedPixel);
@@ -93,7 +89,7 @@ void Form1::ShowKeyColor(passes::Channel r, passes::Channel g, passes::Channel b
     QPalette palette = LBCol->palette();
     palette.setColor(QPalette::Window, QColor(r, g, b));
     // The caption stays readable on light and dark colors alike.
-    palette.setColor(QPalette::WindowText, qGray(r, g, b) < 128 ? Qt::white : Qt::black);
+    palette.setColor(QPalette::WindowText, BlackTextReadsBetterOn(r, g, b) ? Qt::black : Qt::white);
     LBCol->setPalette(palette);
     LBCol->setText(caption);
 }

@@ -1,4 +1,7 @@
 #include "picture_box.h"
+#include "drop_action.h"
+#include "focus_mark.h"
+#include "pixel_position.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -55,6 +58,11 @@ void PictureBox::paintEvent(QPaintEvent* event)
         if (const QImage* backing = surface_.target()) painter.drawImage(contentsRect().topLeft(), *backing);
     }
     QFrame::paintEvent(event);
+    if (ShowsFocusMark(*this)) {
+        // On the frame, so that no pixel of the picture is hidden.
+        QPainter painter(this);
+        DrawFocusMark(painter, *this, frameRect(), lineWidth());
+    }
 }
 
 QPointF PictureBox::inner(QPointF widgetPosition) const
@@ -64,36 +72,34 @@ QPointF PictureBox::inner(QPointF widgetPosition) const
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (onMouseUp) onMouseUp(event->button(), event->modifiers(), inner(event->position()));
+    // A release on the frame, or beyond the box after a press inside it, is
+    // not a click on the picture.
+    const QPointF position = inner(event->position());
+    if (onMouseUp && DesignatesInnerPixel(position, contentsRect().size()))
+        onMouseUp(event->button(), event->modifiers(), position);
     event->accept();
 }
 
-void PictureBox::dragEnterEvent(QDragEnterEvent* event)
+bool PictureBox::takeFiles(QDropEvent* event) const
 {
-    if (onFilesDropped && !LocalFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
+    const Qt::DropAction action = ReadOnlyDropAction(event->possibleActions());
+    if (!onFilesDropped || action == Qt::IgnoreAction || LocalFiles(event->mimeData()).isEmpty()) {
         event->ignore();
+        return false;
+    }
+    event->setDropAction(action);
+    event->accept();
+    return true;
 }
 
-void PictureBox::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (onFilesDropped && !LocalFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
-        event->ignore();
-}
+void PictureBox::dragEnterEvent(QDragEnterEvent* event) { takeFiles(event); }
+
+void PictureBox::dragMoveEvent(QDragMoveEvent* event) { takeFiles(event); }
 
 void PictureBox::dropEvent(QDropEvent* event)
 {
-    const QStringList files = LocalFiles(event->mimeData());
     // A drop without a local file (dragged text, a web link) is ignored.
-    if (!onFilesDropped || files.isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    onFilesDropped(files, inner(event->position()));
+    if (takeFiles(event)) onFilesDropped(LocalFiles(event->mimeData()), inner(event->position()));
 }
 
 } // namespace app

@@ -24,11 +24,12 @@ public:
     const mGdip::Surface& surface() const { return surface_; }
     void refresh() { update(); }
 
-    // Any mouse button released over the box; position in pixels of the
-    // inner area (fractional where the platform reports it).
+    // Any mouse button released over a pixel of the inner area (not on the
+    // frame); position in pixels of that area (fractional where the platform
+    // reports it).
     std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPointF)> onMouseUp;
     // Files dropped on the box (local files only, in drop order). Drops are
-    // accepted only while this is set.
+    // accepted only while this is set, and only ever as a copy or a link.
     std::function<void(const QStringList& files, QPointF position)> onFilesDropped;
 
 protected:
@@ -40,6 +41,8 @@ protected:
 
 private:
     QPointF inner(QPointF widgetPosition) const;
+    // Accepts a drag or drop of local files as a copy; false when refused.
+    bool takeFiles(QDropEvent* event) const;
 
     passes::OleColor backColor_;
     mGdip::Surface surface_;

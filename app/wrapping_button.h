@@ -1,7 +1,8 @@
 #pragma once
 // A command button whose caption wraps onto several lines when it is wider
 // than the button, as captions of the original toolkit's buttons do. The
-// caption text itself is kept exactly as given.
+// caption text itself is kept exactly as given. Enter (and keypad Enter)
+// presses it as Space does: down on the key press, a click on its release.
 
 #include <QPushButton>
 
@@ -13,6 +14,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 };
 
 } // namespace app

@@ -79,6 +79,40 @@ TEST_F(WindowFields, SliderReportsOnReleaseNotWhileDragging)
     });
 }
 
+TEST_F(WindowFields, SliderKeysRaiseAndLowerTheToleranceAsItsArrowsDo)
+{
+    Run([&] {
+        form.HScroll1->setFocus(Qt::TabFocusReason);
+        int changes = 0;
+        QObject::connect(form.HScroll1, &QScrollBar::valueChanged, [&] { ++changes; });
+        auto press = [&](Qt::Key key, int times, int expected) {
+            for (int i = 0; i < times; ++i) QTest::keyClick(form.HScroll1, key);
+            EXPECT_EQ(form.HScroll1->value(), expected) << QTest::toString(key);
+            EXPECT_EQ(form.TxtCF->text(), QString::number(expected)) << QTest::toString(key);
+            EXPECT_EQ(form.state().Tolerance, expected) << QTest::toString(key);
+        };
+        press(Qt::Key_Right, 20, 50);
+        EXPECT_EQ(changes, 20) << "one change, mirrored in the field, per key";
+        press(Qt::Key_Left, 5, 45);
+        press(Qt::Key_Down, 3, 48);
+        press(Qt::Key_Up, 1, 47);
+        const int page = form.HScroll1->pageStep();
+        press(Qt::Key_PageDown, 2, 47 + 2 * page);
+        press(Qt::Key_PageUp, 1, 47 + page);
+        press(Qt::Key_Home, 1, 0);
+        press(Qt::Key_Left, 1, 0);
+        press(Qt::Key_End, 1, 255);
+        press(Qt::Key_Right, 1, 255);
+        // Keypad arrows are arrows too.
+        QTest::keyClick(form.HScroll1, Qt::Key_Left, Qt::KeypadModifier);
+        EXPECT_EQ(form.state().Tolerance, 254);
+        // Right to left, the arrow keys turn around with the bar's arrows.
+        form.HScroll1->setLayoutDirection(Qt::RightToLeft);
+        press(Qt::Key_Right, 4, 250);
+        press(Qt::Key_Down, 1, 251);
+    });
+}
+
 TEST_F(WindowFields, PasteOfAnythingButDigitsIsRefused)
 {
     Run([&] {

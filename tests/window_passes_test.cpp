@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QPointer>
 #include <QTimer>
 
@@ -248,6 +249,34 @@ TEST_F(WindowDuringPass, DropDuringAPassLoadsTheNewImageWhileThePassFinishesTheO
                           EXPECT_EQ(WorkPixel(*form, 6, 7), 0u) << "finished on the image it started with";
                           EXPECT_EQ(Shown(form->Pic1, 0, 0), qRgb(1, 2, 3));
                       }});
+}
+
+TEST_F(WindowDuringPass, ResultOfAPassKeepsItsOwnSizeAndNameWhenAnotherImageIsDroppedDuringIt)
+{
+    QTemporaryDir program;
+    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
+    options.programFolder = program.path();
+    QImage other(3, 2, QImage::Format_ARGB32);
+    other.fill(qRgba(1, 2, 3, 255));
+    const QString otherPath = window_testing::WritePng(folder, QStringLiteral("other.png"), other);
+    Start();
+    atYield = [&](int yield) {
+        if (yield == 2) DropFiles(form->Pic1, {otherPath});
+    };
+    RunWindow(*form, {[&] { DropFiles(form->Pic1, {path}); },
+                      [&] {
+                          form->HScroll1->setValue(0); // nothing matches: every pixel stays
+                          form->CMDTransP->click();
+                      },
+                      [&] {
+                          ASSERT_EQ(form->state().ImageWidth, 3);
+                          // All of the 7 x 8 result, not just the new image's 3 x 2.
+                          for (const QPoint p : {QPoint(6, 7), QPoint(3, 2), QPoint(0, 7), QPoint(6, 0)})
+                              EXPECT_EQ(Shown(form->Pic2, p.x(), p.y()), qRgb(16, 32, 48)) << p.x() << "," << p.y();
+                          EXPECT_EQ(Shown(form->Pic2, 7, 8), kLightBlue);
+                          form->CMDSAVE->click();
+                      }});
+    EXPECT_EQ(QDir(program.filePath(QStringLiteral("SAVE"))).entryList(QDir::Files), QStringList{"flat.png.png"});
 }
 
 TEST_F(WindowDuringPass, ClosingDuringAPassStopsItAndReleasesAfterwards)

@@ -79,6 +79,41 @@ TEST_F(WindowSaving, SecondSaveOverwritesTheFirst)
     EXPECT_EQ(QDir(SaveFolder()).entryList(QDir::Files), QStringList{"logo.jpg.png"}) << "no temporary files left";
 }
 
+TEST_F(WindowSaving, ResultIsSavedUnderTheNameOfItsOwnImageAfterALaterDrop)
+{
+    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
+    QImage other(3, 2, QImage::Format_ARGB32);
+    other.fill(qRgba(1, 2, 3, 255));
+    const QString otherPath = window_testing::WritePng(pictures, QStringLiteral("B.png"), other);
+    // An earlier, correct result of B.
+    const QString earlierB = program.filePath(QStringLiteral("SAVE/B.png.png"));
+    window_testing::WritePng(program, QStringLiteral("SAVE/B.png.png"), other);
+    const QByteArray earlierBytes = [&] {
+        QFile f(earlierB);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },
+                     [&] {
+                         ReleaseMouseAt(form.Pic1, QPointF(0, 0));
+                         form.CMDTransP->click();
+                     },
+                     [&] {
+                         DropFiles(form.Pic1, {otherPath});
+                         ASSERT_EQ(form.state().SourceFileName, QStringLiteral("B.png"));
+                         form.CMDSAVE->click();
+                     }});
+    EXPECT_TRUE(recorded.messages.isEmpty());
+    QFile b(earlierB);
+    ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(b.readAll(), earlierBytes) << "B's own result is left alone";
+    mGdip::StartImaging(false, false, {}, 0, {});
+    const mGdip::LoadedImage saved = mGdip::LoadImageFile(Saved());
+    ASSERT_TRUE(mGdip::Succeeded(saved.status)) << "saved as logo.jpg.png";
+    EXPECT_EQ(saved.image.width(), 5);
+    EXPECT_EQ(saved.image.height(), 3);
+    EXPECT_EQ(saved.image.pixels().row(1)[2], 0xFFC81E28u);
+}
+
 TEST_F(WindowSaving, MissingFolderIsReportedAndNothingIsCreated)
 {
     RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },

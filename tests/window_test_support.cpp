@@ -16,8 +16,11 @@ int RunWindow(app::Form1& form, std::vector<Step> steps)
     QTimer timer;
     timer.setInterval(0);
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        // Timers also fire inside a pass's yields; steps wait for it to end.
-        if (form.state().PassRunning || form.state().PendingCommand != 0 || form.state().ExitRequested) return;
+        // Timers also fire inside a pass's yields and during work off the
+        // window's thread; steps wait for them to end.
+        if (form.state().PassRunning || form.state().WorkingOffThread || form.state().PendingCommand != 0
+            || form.state().ExitRequested)
+            return;
         if (next < steps.size()) {
             steps[next++]();
         } else {
@@ -53,6 +56,8 @@ QString WritePng(const QTemporaryDir& folder, const QString& name, const QImage&
 }
 
 void DropFiles(QWidget* target, const QStringList& files) { app::tools::DragAndDropFiles(target, files); }
+
+bool DropFilesAccepted(QWidget* target, const QStringList& files) { return app::tools::DragAndDropFiles(target, files); }
 
 void ReleaseMouseAt(app::PictureBox* box, QPointF position, Qt::MouseButton button)
 {

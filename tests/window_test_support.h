@@ -33,6 +33,8 @@ QString WritePng(const QTemporaryDir& folder, const QString& name, const QImage&
 
 // A real drop event with these local files on the picture box.
 void DropFiles(QWidget* target, const QStringList& files);
+// The same; whether the box took the drop.
+bool DropFilesAccepted(QWidget* target, const QStringList& files);
 // A mouse button released at a position in pixels of the box's inner area.
 void ReleaseMouseAt(app::PictureBox* box, QPointF position, Qt::MouseButton button = Qt::LeftButton);
 

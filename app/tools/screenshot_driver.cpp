@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     QTimer driver;
     driver.setInterval(200); // let the window system settle between steps
     QObject::connect(&driver, &QTimer::timeout, [&] {
-        if (form.state().PendingCommand != 0 || form.state().PassRunning) return;
+        if (form.state().PendingCommand != 0 || form.state().PassRunning || form.state().WorkingOffThread) return;
         switch (step++) {
         case 0: app::tools::DragAndDropFiles(form.Pic1, {image}); break;
         case 1: app::tools::ReleaseMouseOn(form.Pic1, QPointF(0, 0)); break;

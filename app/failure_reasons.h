@@ -1,0 +1,15 @@
+#pragma once
+// Why an image could not be opened or saved, in the window's own language.
+// The imaging layer tells what kind of failure it was; the words for it are
+// the window's, so the user never reads the layer's English.
+
+#include "imaging/status.h"
+
+#include <QString>
+
+namespace app {
+
+QString OpenFailureReason(mGdip::ImagingStatus status);
+QString SaveFailureReason(mGdip::ImagingStatus status);
+
+} // namespace app
