@@ -1,11 +1,9 @@
 #include "batch.h"
 
 #include "imaging/file_naming.h"
+#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 #include "passes/pass_command.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <atomic>
@@ -14,16 +12,37 @@
 #include <set>
 #include <thread>
 
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+
 namespace cli {
 namespace {
 
-// A path for comparing files: symlinks resolved where the file exists.
-QString Identity(const QString& path)
+// The bytes of a path with links resolved, or empty.
+QByteArray Resolved(const QByteArray& path)
 {
-    const QFileInfo info(path);
-    if (info.exists()) return info.canonicalFilePath();
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+    char* resolved = ::realpath(path.constData(), nullptr);
+    if (!resolved) return {};
+    QByteArray result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+// A path for comparing files, as bytes (so names that are not UTF-8 never
+// meet as one): links resolved where the file exists, else its folder's.
+QByteArray Identity(const QString& path)
+{
+    const QByteArray bytes = mGdip::PathToBytes(path);
+    if (QByteArray resolved = Resolved(bytes); !resolved.isEmpty()) return resolved;
+    const QByteArray folder = Resolved(mGdip::PathToBytes(mGdip::FolderOfPath(path)));
+    const QByteArray name = mGdip::PathToBytes(mGdip::LastPathComponent(path));
+    return folder.isEmpty() ? bytes : folder + '/' + name;
+}
+
+QString JoinPath(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
 passes::ArgbChannels Channels(int alpha, const ColorArgument& color)
@@ -35,22 +54,22 @@ passes::ArgbChannels Channels(int alpha, const ColorArgument& color)
 
 std::vector<FileJob> PlanJobs(const Options& options)
 {
-    const QDir outputFolder(QString::fromLocal8Bit(options.outputFolder));
-    std::set<QString> inputs;
-    for (const std::string& file : options.files) inputs.insert(Identity(QString::fromLocal8Bit(file)));
+    const QString outputFolder = mGdip::PathFromBytes(options.outputFolder);
+    std::set<QByteArray> inputs;
+    for (const std::string& file : options.files) inputs.insert(Identity(mGdip::PathFromBytes(file)));
 
     std::vector<FileJob> jobs;
-    std::map<QString, QString> writers; // output identity -> input that writes it
+    std::map<QByteArray, QString> writers; // output identity -> input that writes it
     for (const std::string& file : options.files) {
         FileJob job;
-        job.input = QString::fromLocal8Bit(file);
-        job.output = outputFolder.filePath(mGdip::ResultFileNameFor(mGdip::SourceFileNameOf(job.input)));
-        const QString target = Identity(job.output);
+        job.input = mGdip::PathFromBytes(file);
+        job.output = JoinPath(outputFolder, mGdip::ResultFileNameFor(mGdip::SourceFileNameOf(job.input)));
+        const QByteArray target = Identity(job.output);
         if (inputs.count(target)) {
-            job.refusal = QStringLiteral("its result %1 would overwrite an input file").arg(job.output);
+            job.refusal = QStringLiteral("its result %1 would overwrite an input file").arg(mGdip::DisplayPath(job.output));
         } else if (const auto earlier = writers.find(target); earlier != writers.end()) {
             job.refusal = QStringLiteral("its result %1 would overwrite the result of %2")
-                              .arg(job.output, earlier->second);
+                              .arg(mGdip::DisplayPath(job.output), mGdip::DisplayPath(earlier->second));
         } else {
             writers.emplace(target, job.input);
         }
@@ -95,7 +114,7 @@ std::optional<QString> ProcessFile(const Options& options, const FileJob& job)
 
     QString why;
     if (!mGdip::Succeeded(mGdip::SaveImageAsPng(work.snapshot(), job.output, &why)))
-        return QStringLiteral("cannot write %1: %2").arg(job.output, why);
+        return QStringLiteral("cannot write %1: %2").arg(mGdip::DisplayPath(job.output), why);
     return std::nullopt;
 }
 

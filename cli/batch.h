@@ -11,6 +11,7 @@
 
 namespace cli {
 
+// Paths are QStrings from mGdip::PathFromBytes: any bytes, kept exactly.
 struct FileJob {
     QString input;
     QString output;                  // where the result goes
@@ -21,7 +22,8 @@ struct FileJob {
 // file or the output of an earlier input.
 std::vector<FileJob> PlanJobs(const Options& options);
 
-// Processes one file; returns the reason on failure.
+// Processes one file; returns the reason on failure (paths in it shown with
+// mGdip::DisplayPath).
 std::optional<QString> ProcessFile(const Options& options, const FileJob& job);
 
 struct BatchReport {

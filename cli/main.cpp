@@ -2,13 +2,16 @@
 #include "batch.h"
 #include "options.h"
 
+#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,7 +27,7 @@ public:
     {
         ++done_;
         if (!enabled_) return;
-        std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", done_, total_, qPrintable(name));
+        std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", done_, total_, mGdip::DisplayPath(name).toUtf8().constData());
         std::fflush(stderr);
     }
     void clear()
@@ -38,10 +41,38 @@ private:
     std::size_t done_ = 0;
 };
 
+// A closed stdout or stderr must not stop the batch: writes to a pipe whose
+// reader is gone fail with EPIPE instead of killing the process, and the
+// standard descriptors are kept open (on /dev/null if need be), so a file the
+// batch opens can never take their number and receive its lines.
+void KeepStandardStreamsHarmless()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1) continue;
+        const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+}
+
+// Why the output folder cannot take results, or empty.
+QString OutputFolderProblem(const std::string& folder)
+{
+    struct stat info {};
+    const QString shown = mGdip::DisplayPath(mGdip::PathFromBytes(folder));
+    if (::stat(folder.c_str(), &info) != 0) return QStringLiteral("the output folder %1 does not exist").arg(shown);
+    if (!S_ISDIR(info.st_mode)) return QStringLiteral("the output folder %1 is not a folder").arg(shown);
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    KeepStandardStreamsHarmless();
     std::vector<std::string> args(argv + 1, argv + argc);
     const cli::ParsedArguments parsed = cli::ParseArguments(args);
     switch (parsed.action) {
@@ -68,9 +99,8 @@ int main(int argc, char** argv)
                                               mGdip::kCriticalMessageStyle, QStringLiteral("chromobrisk-cli"))))
         return kExitFileFailed;
 
-    const QFileInfo outputFolder(QString::fromLocal8Bit(options.outputFolder));
-    if (!outputFolder.isDir()) {
-        std::fprintf(stderr, "chromobrisk-cli: the output folder %s does not exist\n", options.outputFolder.c_str());
+    if (const QString problem = OutputFolderProblem(options.outputFolder); !problem.isEmpty()) {
+        std::fprintf(stderr, "chromobrisk-cli: %s\n", problem.toUtf8().constData());
         mGdip::ShutdownImaging();
         return kExitFileFailed;
     }
@@ -81,13 +111,14 @@ int main(int argc, char** argv)
         options, jobs,
         [&](const cli::FileJob& job) {
             progress.clear();
-            std::printf("%s\n", qPrintable(job.output));
+            std::printf("%s\n", mGdip::DisplayPath(job.output).toUtf8().constData());
             std::fflush(stdout);
             progress.advance(job.input);
         },
         [&](const cli::FileJob& job, const QString& reason) {
             progress.clear();
-            std::fprintf(stderr, "chromobrisk-cli: %s: %s\n", qPrintable(job.input), qPrintable(reason));
+            std::fprintf(stderr, "chromobrisk-cli: %s: %s\n", mGdip::DisplayPath(job.input).toUtf8().constData(),
+                         reason.toUtf8().constData());
             progress.advance(job.input);
         });
     progress.clear();

@@ -11,3 +11,8 @@ if(CHROMOBRISK_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Coverage feedback for the fuzzer in every library it links.
+if(CHROMOBRISK_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

@@ -1,187 +1,130 @@
-// Decoding of image files, with a clear reason for every file that cannot be
-// opened.
-#include "decoder_warnings.h"
+// Decoding of image files, with a failure kind and a clear reason for every
+// file that cannot be opened. PNG and JPEG go through their libraries
+// directly; every other format through Qt's readers, after a check of the
+// file's structure where a reader would accept a short file.
+#include "codec_messages.h"
+#include "completeness_checks.h"
+#include "file_path.h"
+#include "jpeg_codec.h"
+#include "limits.h"
 #include "mgdip.h"
 #include "png_codec.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace mGdip {
 namespace {
 
-LoadedImage Failure(ImagingStatus status, const QString& reason)
+LoadedImage Fail(Failure failure)
 {
     LoadedImage result;
-    result.status = status;
-    result.reason = reason;
+    result.status = StatusOf(failure.kind);
+    result.reason = Describe(failure);
+    result.failure = std::move(failure);
     return result;
 }
 
-LoadedImage TooLarge(std::int64_t width, std::int64_t height)
+LoadedImage Loaded(QImage argb32)
 {
-    return Failure(ImagingStatus::ValueOverflow,
-                   QStringLiteral("the image is %1 × %2 pixels, more than the %3 megapixels that can be opened")
-                       .arg(width)
-                       .arg(height)
-                       .arg(kMaxImagePixels / 1'000'000));
-}
-
-bool Exceeds(const QSize& size)
-{
-    return std::int64_t{size.width()} * size.height() > kMaxImagePixels;
-}
-
-std::uint32_t LittleEndian32(const QByteArray& bytes, int at)
-{
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return v;
-}
-
-// Qt's BMP reader returns whatever rows it got from a short file as if the
-// image were whole; for uncompressed bitmaps the expected size is known.
-bool IsTruncatedBmp(QFile& file)
-{
-    const QByteArray head = file.peek(34);
-    if (head.size() < 34 || !head.startsWith("BM")) return false;
-    const std::uint32_t dataOffset = LittleEndian32(head, 10);
-    const std::uint32_t headerSize = LittleEndian32(head, 14);
-    if (headerSize < 40) return false; // old OS/2 headers: leave them to the decoder
-    const auto width = static_cast<std::int32_t>(LittleEndian32(head, 18));
-    const auto height = static_cast<std::int32_t>(LittleEndian32(head, 22));
-    const std::uint32_t bitsPerPixel = static_cast<unsigned char>(head[28]) | static_cast<unsigned char>(head[29]) << 8;
-    const std::uint32_t compression = LittleEndian32(head, 30);
-    constexpr std::uint32_t kUncompressed = 0, kBitFields = 3;
-    if (compression != kUncompressed && compression != kBitFields) return false;
-    const std::int64_t rowBytes = (std::int64_t{width < 0 ? -width : width} * bitsPerPixel + 31) / 32 * 4;
-    const std::int64_t expected = dataOffset + rowBytes * (height < 0 ? -std::int64_t{height} : height);
-    return file.size() < expected;
-}
-
-// Qt's GIF reader does the same with a short first frame. The frame is whole
-// once the terminator of its data sub-blocks is in the file; later frames and
-// the trailer are not needed.
-bool IsTruncatedGif(QFile& file)
-{
-    const QByteArray head = file.peek(13);
-    if (head.size() < 13 || !(head.startsWith("GIF87a") || head.startsWith("GIF89a"))) return false;
-    const qint64 start = file.pos();
-    const qint64 size = file.size();
-    auto byteAt = [&](qint64 offset) -> int {
-        char c = 0;
-        if (offset >= size || !file.seek(start + offset) || !file.getChar(&c)) return -1;
-        return static_cast<unsigned char>(c);
-    };
-    auto colorTableBytes = [](int flags) { return (flags & 0x80) ? 3 * (2 << (flags & 7)) : 0; };
-    qint64 at = 13 + colorTableBytes(static_cast<unsigned char>(head[10]));
-    // Skips a chain of data sub-blocks; false when the file ends inside it.
-    auto skipSubBlocks = [&]() {
-        for (int length; (length = byteAt(at)) != 0; at += 1 + length)
-            if (length < 0) return false;
-        ++at;
-        return true;
-    };
-    bool truncated = false;
-    for (bool done = false; !done;) {
-        switch (byteAt(at)) {
-        case 0x21: // extension: label, then sub-blocks
-            at += 2;
-            truncated = !skipSubBlocks();
-            done = truncated;
-            break;
-        case 0x2C: { // image: descriptor, local colour table, code size, sub-blocks
-            const int flags = byteAt(at + 9);
-            at += 10 + colorTableBytes(flags < 0 ? 0 : flags) + 1;
-            truncated = flags < 0 || !skipSubBlocks();
-            done = true;
-            break;
-        }
-        case -1: // ends before the first image
-            truncated = true;
-            done = true;
-            break;
-        default: // trailer or garbage: the decoder judges
-            done = true;
-            break;
-        }
-    }
-    file.seek(start);
-    return truncated;
-}
-
-LoadedImage DecodeWithQt(QFile& file)
-{
-    if (IsTruncatedBmp(file) || IsTruncatedGif(file))
-        return Failure(ImagingStatus::GenericError, QStringLiteral("the file is truncated: image data is missing"));
-
-    // Decoders warn about damage while probing too; those warnings are part of
-    // the reason, not stray lines on the console.
-    detail::DecoderWarnings warnings;
-    QImageReader reader(&file);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead())
-        return Failure(ImagingStatus::UnknownImageFormat,
-                       QStringLiteral("the file is not an image in a format that can be read"));
-    const QSize announced = reader.size();
-    if (announced.isValid() && Exceeds(announced)) return TooLarge(announced.width(), announced.height());
-
-    QImage decoded;
-    if (!reader.read(&decoded) || decoded.isNull())
-        return Failure(ImagingStatus::GenericError,
-                       QStringLiteral("the image data is damaged or incomplete (%1)")
-                           .arg(warnings.first().isEmpty() ? reader.errorString() : warnings.first()));
-    if (const QString damage = warnings.damage(); !damage.isEmpty())
-        return Failure(ImagingStatus::GenericError,
-                       QStringLiteral("the image data is damaged or incomplete (%1)").arg(damage));
-    if (Exceeds(decoded.size())) return TooLarge(decoded.width(), decoded.height());
-
-    // Exact for 8-bit, palette and gray sources; 16-bit channels round to the
-    // nearest 8-bit value; premultiplied sources are un-premultiplied.
-    QImage argb = std::move(decoded).convertToFormat(QImage::Format_ARGB32);
-    if (argb.isNull()) return Failure(ImagingStatus::OutOfMemory, QStringLiteral("not enough memory to decode the image"));
     LoadedImage result;
-    result.image = Image(std::move(argb));
+    result.image = Image(std::move(argb32));
     result.status = ImagingStatus::Ok;
     return result;
 }
 
-LoadedImage DecodePngFile(QFile& file)
+// Opens a regular file for reading by its exact bytes. Non-blocking, so a
+// pipe or device at the path cannot stall the open; those are refused.
+Failure OpenRegularFile(const QString& path, QFile& file)
 {
-    detail::PngDecodeResult png = detail::DecodePng(file, kMaxImagePixels);
-    LoadedImage result;
-    result.status = png.status;
-    result.reason = png.reason;
-    if (Succeeded(png.status)) result.image = Image(std::move(png.image));
-    return result;
+    const QByteArray bytes = PathToBytes(path);
+    if (bytes.isEmpty() || bytes.contains('\0')) return MakeFailure(FailureKind::NotFound);
+    const int fd = ::open(bytes.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) return MakeFailure(FailureKind::NotFound);
+        return MakeFailure(FailureKind::CannotRead, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return MakeFailure(FailureKind::CannotRead, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return MakeFailure(S_ISDIR(info.st_mode) ? FailureKind::IsFolder : FailureKind::NotRegularFile);
+    }
+    if (info.st_size == 0) {
+        ::close(fd);
+        return MakeFailure(FailureKind::Empty);
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return MakeFailure(FailureKind::CannotRead, file.errorString());
+    }
+    return {};
+}
+
+bool StartsWith(const QByteArray& head, const unsigned char* signature, std::size_t size)
+{
+    return static_cast<std::size_t>(head.size()) >= size && std::memcmp(head.constData(), signature, size) == 0;
+}
+
+LoadedImage DecodeWithQt(QFile& file)
+{
+    for (Failure (*check)(QIODevice&) : {detail::CheckBmp, detail::CheckGif, detail::CheckXbm})
+        if (Failure failure = check(file)) return Fail(std::move(failure));
+
+    // Readers warn about damage while probing too; those warnings are part of
+    // the reason, not stray lines on the console.
+    detail::CodecMessages messages;
+    QImageReader reader(&file);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    if (!reader.canRead()) return Fail(MakeFailure(FailureKind::UnknownFormat));
+    const QSize announced = reader.size();
+    if (announced.isValid() && !FitsLimits(announced.width(), announced.height()))
+        return Fail(TooLargeFailure(announced.width(), announced.height()));
+
+    QImage decoded;
+    if (!reader.read(&decoded) || decoded.isNull())
+        return Fail(MakeFailure(FailureKind::Damaged, messages.first().isEmpty() ? reader.errorString() : messages.first()));
+    if (const QString damage = messages.damage(); !damage.isEmpty())
+        return Fail(MakeFailure(FailureKind::Damaged, damage));
+    if (!FitsLimits(decoded.width(), decoded.height())) return Fail(TooLargeFailure(decoded.width(), decoded.height()));
+
+    // Exact for 8-bit, palette and gray sources; 16-bit channels round to the
+    // nearest 8-bit value; premultiplied sources are un-premultiplied.
+    QImage argb = std::move(decoded).convertToFormat(QImage::Format_ARGB32);
+    if (argb.isNull()) return Fail(MakeFailure(FailureKind::OutOfMemory));
+    return Loaded(std::move(argb));
 }
 
 } // namespace
 
 LoadedImage LoadImageFile(const QString& path)
 {
-    if (ImagingToken() == 0)
-        return Failure(ImagingStatus::NotInitialized, QStringLiteral("the imaging services are not started"));
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
-        return Failure(ImagingStatus::FileNotFound, QStringLiteral("the file does not exist"));
-    if (info.isDir())
-        return Failure(ImagingStatus::InvalidParameter, QStringLiteral("this is a folder, not an image file"));
+    if (ImagingToken() == 0) return Fail(MakeFailure(FailureKind::NotStarted));
+    QFile file;
+    if (Failure failure = OpenRegularFile(path, file)) return Fail(std::move(failure));
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Failure(ImagingStatus::AccessDenied,
-                       QStringLiteral("the file cannot be opened (%1)").arg(file.errorString()));
-    if (file.size() == 0) return Failure(ImagingStatus::UnknownImageFormat, QStringLiteral("the file is empty"));
-
-    const QByteArray signature = file.peek(sizeof detail::kPngSignature);
-    const bool isPng = signature.size() == sizeof detail::kPngSignature
-                    && std::memcmp(signature.constData(), detail::kPngSignature, sizeof detail::kPngSignature) == 0;
-    return isPng ? DecodePngFile(file) : DecodeWithQt(file);
+    const QByteArray head = file.peek(8);
+    if (StartsWith(head, detail::kPngSignature, sizeof detail::kPngSignature)) {
+        detail::PngDecodeResult png = detail::DecodePng(file);
+        return png.failure ? Fail(std::move(png.failure)) : Loaded(std::move(png.image));
+    }
+    if (StartsWith(head, detail::kJpegSignature, sizeof detail::kJpegSignature)) {
+        detail::JpegDecodeResult jpeg = detail::DecodeJpeg(file);
+        return jpeg.failure ? Fail(std::move(jpeg.failure)) : Loaded(std::move(jpeg.image));
+    }
+    return DecodeWithQt(file);
 }
 
 } // namespace mGdip

@@ -8,7 +8,9 @@
 
 #include "bitmap_for_pass.h"
 #include "encoder_clsid.h"
+#include "failure.h"
 #include "image.h"
+#include "limits.h"
 #include "status.h"
 
 #include "passes/color_model.h"
@@ -45,17 +47,18 @@ inline constexpr std::int32_t kCriticalMessageStyle = 16;
 
 // ---- decoding -------------------------------------------------------------
 
-// Largest image that is decoded: 2^28 pixels (1 GiB as 32-bit ARGB).
-inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 28;
-
 struct LoadedImage {
     Image image;          // null when decoding failed
     ImagingStatus status = ImagingStatus::GenericError;
-    QString reason;       // why it failed, in words a user understands; empty on success
+    Failure failure;      // what went wrong; kind None on success
+    QString reason;       // Describe(failure): English words for it; empty on success
 };
 
 // Decodes any format the platform reads into non-premultiplied ARGB32,
-// honouring the orientation stored in the file.
+// honouring the orientation stored in the file. `path` is a QString from
+// PathFromBytes (file_path.h), so any byte string names a file; only regular
+// files are read. A file beyond the size limits (limits.h) is refused from
+// its header, and a damaged or short one is refused, never half decoded.
 LoadedImage LoadImageFile(const QString& path);
 
 // 0 for a null image.
@@ -103,9 +106,15 @@ ImagingStatus ClearSurface(const Surface& surface, passes::Argb color);
 // ---- encoding ---------------------------------------------------------------
 
 // Writes a 32-bit RGBA PNG that keeps every ARGB value. The file appears only
-// after a complete encode (a temporary file in the same folder is renamed over
-// the target), so a failure never leaves a partial file or damages an existing
-// one. `reason` (optional) receives why it failed.
-ImagingStatus SaveImageAsPng(const Image& image, const QString& path, QString* reason = nullptr);
+// after a complete encode: the bytes go to a temporary file in the same
+// folder (its name starts with a dot; it is removed on failure and when the
+// process is ended by SIGINT, SIGTERM or SIGHUP), renamed over the target
+// once complete. A failure never leaves a partial file or damages an existing
+// one; a symbolic link or other non-regular file at the target is refused and
+// left as it is. `path` is a QString from PathFromBytes, as for loading.
+// `reason` (optional) receives Describe(failure), `failure` (optional) the
+// failure itself.
+ImagingStatus SaveImageAsPng(const Image& image, const QString& path, QString* reason = nullptr,
+                             Failure* failure = nullptr);
 
 } // namespace mGdip

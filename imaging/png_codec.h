@@ -3,10 +3,12 @@
 // encoding with settings chosen for speed, which the generic Qt codec does
 // not expose.
 
-#include "status.h"
+#include "byte_sink.h"
+#include "failure.h"
 
 #include <QImage>
-#include <QString>
+
+#include <cstdint>
 
 class QIODevice;
 
@@ -15,17 +17,19 @@ namespace mGdip::detail {
 inline constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 struct PngDecodeResult {
-    QImage image; // Format_ARGB32, null on failure
-    ImagingStatus status = ImagingStatus::GenericError;
-    QString reason;
+    QImage image;    // Format_ARGB32, null on failure
+    Failure failure; // None on success
 };
 
-// Reads a whole PNG from `in` (positioned at its signature). Images with more
-// than `maxPixels` pixels are refused before any pixel memory is allocated.
-PngDecodeResult DecodePng(QIODevice& in, std::int64_t maxPixels);
+// Reads a whole PNG from `in` (positioned at its signature; `in.size()` is
+// the file's size). Images beyond the pixel limit are refused from their
+// header, before anything in proportion to their size is allocated; ancillary
+// chunks are skipped unread.
+PngDecodeResult DecodePng(QIODevice& in);
 
-// Writes `argb32` (Format_ARGB32) as an 8-bit RGBA PNG. On failure returns
-// false with a reason; what was written so far is then garbage.
-bool EncodePng(const QImage& argb32, QIODevice& out, QString* reason);
+// Writes `argb32` (Format_ARGB32) as an 8-bit RGBA PNG into `out`. On
+// failure returns false with the encoder's words in `reason` (the sink keeps
+// the system's error); what was written so far is then garbage.
+bool EncodePng(const QImage& argb32, ByteSink& out, QString* reason);
 
 } // namespace mGdip::detail

@@ -2,67 +2,82 @@
 // function that calls setjmp keeps only trivially destructible locals, and the
 // objects with destructors live in the caller.
 #include "bitmap_memory.h"
+#include "limits.h"
 #include "png_codec.h"
+#include "png_messages.h"
 
 #include <QIODevice>
 
 #include <png.h>
 
-#include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace mGdip::detail {
 namespace {
 
+// Deflate expands at most about 1032 times; a little slack on top. A file
+// that declares more pixel data than its size could hold is cut short, and
+// is refused before its rows are allocated.
+constexpr std::int64_t kMaxInflation = 1100;
+constexpr std::int64_t kInflationSlack = 1 << 20;
+
+// Ancillary chunks are never used, so they are never stored; this only caps
+// what libpng may allocate for one chunk should it keep one after all.
+constexpr png_alloc_size_t kChunkMemoryCap = 4 << 20;
+constexpr png_uint_32 kChunkCountCap = 128;
+
 struct ReadContext {
     QIODevice* in = nullptr;
-    char error[256] = {};
+    bool endedEarly = false;
 };
-
-void OnError(png_structp png, png_const_charp message)
-{
-    auto* context = static_cast<ReadContext*>(png_get_error_ptr(png));
-    std::snprintf(context->error, sizeof context->error, "%s", message);
-    png_longjmp(png, 1);
-}
-
-// Warnings (an odd colour profile, an unknown chunk) do not stop decoding.
-void OnWarning(png_structp, png_const_charp) {}
 
 void OnRead(png_structp png, png_bytep data, png_size_t length)
 {
     auto* context = static_cast<ReadContext*>(png_get_io_ptr(png));
     const qint64 got = context->in->read(reinterpret_cast<char*>(data), static_cast<qint64>(length));
-    if (got != static_cast<qint64>(length))
-        png_error(png, got < 0 ? "the file could not be read" : "the file ends early (truncated)");
+    if (got == static_cast<qint64>(length)) return;
+    if (got < 0) png_error(png, "the file could not be read");
+    context->endedEarly = true;
+    png_error(png, "the file ends early");
 }
 
 struct Header {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
+    int bitDepth = 0;
+    int colorType = 0;
+    int interlace = 0;
+    int passes = 1;
 };
 
-// Reads the header and sets up the transforms that turn every PNG colour type
-// and bit depth into 8-bit channels in the byte order of Format_ARGB32.
-bool ReadHeader(png_structp png, png_infop info, Header* header)
+bool ReadInfo(png_structp png, png_infop info, Header* header)
 {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_info(png, info);
-    const int colorType = png_get_color_type(png, info);
-    const int bitDepth = png_get_bit_depth(png, info);
+    header->width = png_get_image_width(png, info);
+    header->height = png_get_image_height(png, info);
+    header->bitDepth = png_get_bit_depth(png, info);
+    header->colorType = png_get_color_type(png, info);
+    header->interlace = png_get_interlace_type(png, info);
+    return true;
+}
+
+// Transforms that turn every PNG colour type and bit depth into 8-bit
+// channels in the byte order of Format_ARGB32.
+bool SetTransforms(png_structp png, png_infop info, Header* header)
+{
+    if (setjmp(png_jmpbuf(png))) return false;
+    const int colorType = header->colorType;
     // Rounds 16-bit samples to the nearest 8-bit value (not truncating).
-    if (bitDepth == 16) png_set_scale_16(png);
+    if (header->bitDepth == 16) png_set_scale_16(png);
     if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY && header->bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
     const bool hasTransparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
     if (hasTransparency) png_set_tRNS_to_alpha(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA)
-        png_set_gray_to_rgb(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     // Memory order B, G, R, A.
-    if (!(colorType & PNG_COLOR_MASK_ALPHA) && !hasTransparency)
-        png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    if (!(colorType & PNG_COLOR_MASK_ALPHA) && !hasTransparency) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     png_set_bgr(png);
 #else
     // Memory order A, R, G, B.
@@ -71,78 +86,103 @@ bool ReadHeader(png_structp png, png_infop info, Header* header)
     else
         png_set_swap_alpha(png);
 #endif
-    png_set_interlace_handling(png);
+    header->passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(png_get_image_width(png, info)) * 4)
+    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(header->width) * 4)
         png_error(png, "unsupported pixel layout");
-    header->width = png_get_image_width(png, info);
-    header->height = png_get_image_height(png, info);
     return true;
 }
 
-bool ReadRows(png_structp png, png_infop info, png_bytepp rows)
+// Row by row, so no table of row pointers (as large as the image is tall)
+// is needed; interlaced images take one sweep per pass.
+bool ReadRows(png_structp png, png_infop info, const Header* header, QImage* image)
 {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_read_image(png, rows);
+    for (int pass = 0; pass < header->passes; ++pass)
+        for (png_uint_32 y = 0; y < header->height; ++y) png_read_row(png, image->scanLine(static_cast<int>(y)), nullptr);
     png_read_end(png, info);
     return true;
 }
 
-PngDecodeResult Failure(ImagingStatus status, const QString& reason)
+PngDecodeResult Fail(Failure failure)
 {
     PngDecodeResult result;
-    result.status = status;
-    result.reason = reason;
+    result.failure = std::move(failure);
     return result;
 }
 
-QString Damaged(const char* detail)
+Failure Damaged(const PngMessages& messages, const ReadContext& context)
 {
-    return QStringLiteral("the PNG data is damaged or incomplete (%1)").arg(QString::fromUtf8(detail));
+    if (context.endedEarly) return MakeFailure(FailureKind::Truncated, QStringLiteral("PNG"));
+    return MakeFailure(FailureKind::Damaged, QStringLiteral("PNG: %1").arg(QString::fromUtf8(messages.error)));
+}
+
+std::uint32_t BigEndian32(const unsigned char* p)
+{
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// Bytes of filtered pixel data the header promises (before compression).
+std::int64_t RawDataBytes(const Header& h)
+{
+    int channels = 1;
+    if (h.colorType == PNG_COLOR_TYPE_RGB) channels = 3;
+    if (h.colorType == PNG_COLOR_TYPE_GRAY_ALPHA) channels = 2;
+    if (h.colorType == PNG_COLOR_TYPE_RGB_ALPHA) channels = 4;
+    const std::int64_t rowBytes = (std::int64_t{h.width} * channels * h.bitDepth + 7) / 8;
+    // Interlacing splits rows into passes, each with its own filter bytes:
+    // counting one sweep is a lower bound, which is all that is needed.
+    return (rowBytes + 1) * h.height;
 }
 
 } // namespace
 
-PngDecodeResult DecodePng(QIODevice& in, std::int64_t maxPixels)
+PngDecodeResult DecodePng(QIODevice& in)
 {
+    // The size from IHDR before libpng sees it, so an image beyond the limit
+    // is "too large" whatever libpng would say about it.
+    const QByteArray head = in.peek(8 + 8 + 8);
+    if (head.size() == 24 && std::memcmp(head.constData() + 12, "IHDR", 4) == 0) {
+        const auto* p = reinterpret_cast<const unsigned char*>(head.constData());
+        const std::uint32_t width = BigEndian32(p + 16), height = BigEndian32(p + 20);
+        if (width <= 0x7FFFFFFFu && height <= 0x7FFFFFFFu && !FitsLimits(width, height))
+            return Fail(TooLargeFailure(width, height));
+    }
+
+    PngMessages messages;
     ReadContext context;
     context.in = &in;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, OnError, OnWarning);
-    if (!png) return Failure(ImagingStatus::OutOfMemory, QStringLiteral("not enough memory"));
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return Failure(ImagingStatus::OutOfMemory, QStringLiteral("not enough memory"));
-    }
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, OnPngError, OnPngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
     struct Release {
         png_structp* png;
         png_infop* info;
         ~Release() { png_destroy_read_struct(png, info, nullptr); }
     } release{&png, &info};
+    if (!png || !info) return Fail(MakeFailure(FailureKind::OutOfMemory));
 
     png_set_read_fn(png, &context, OnRead);
-    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_set_user_limits(png, static_cast<png_uint_32>(kMaxImagePixels), static_cast<png_uint_32>(kMaxImagePixels));
+    png_set_chunk_malloc_max(png, kChunkMemoryCap);
+    png_set_chunk_cache_max(png, kChunkCountCap);
+    // Every chunk but the ones that make up the pixels (IHDR, PLTE, tRNS,
+    // IDAT, IEND) is skipped without being stored or decompressed.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 
     Header header;
-    if (!ReadHeader(png, info, &header)) return Failure(ImagingStatus::GenericError, Damaged(context.error));
-    if (static_cast<std::int64_t>(header.width) * header.height > maxPixels)
-        return Failure(ImagingStatus::ValueOverflow,
-                       QStringLiteral("the image is %1 × %2 pixels, more than the %3 megapixels that can be opened")
-                           .arg(header.width)
-                           .arg(header.height)
-                           .arg(maxPixels / 1'000'000));
+    if (!ReadInfo(png, info, &header)) return Fail(Damaged(messages, context));
+    if (!FitsLimits(header.width, header.height)) return Fail(TooLargeFailure(header.width, header.height));
+    if (RawDataBytes(header) > in.size() * kMaxInflation + kInflationSlack)
+        return Fail(MakeFailure(FailureKind::Truncated, QStringLiteral("PNG")));
+    if (!SetTransforms(png, info, &header)) return Fail(Damaged(messages, context));
 
     QImage image = AllocateBitmap(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height),
                                   Contents::Unspecified);
-    if (image.isNull()) return Failure(ImagingStatus::OutOfMemory, QStringLiteral("not enough memory to decode the image"));
-    std::vector<png_bytep> rows(header.height);
-    for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = image.scanLine(static_cast<int>(y));
-
-    if (!ReadRows(png, info, rows.data())) return Failure(ImagingStatus::GenericError, Damaged(context.error));
+    if (image.isNull()) return Fail(MakeFailure(FailureKind::OutOfMemory));
+    if (!ReadRows(png, info, &header, &image)) return Fail(Damaged(messages, context));
 
     PngDecodeResult result;
     result.image = std::move(image);
-    result.status = ImagingStatus::Ok;
     return result;
 }
 

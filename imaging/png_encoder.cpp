@@ -3,9 +3,9 @@
 // rows both ways: flat artwork (logos, removed backgrounds) gets run-length
 // matching with a per-row choice of the "sub" and "up" filters; photographs
 // get fast general matching with the "up" filter.
+#include "limits.h"
 #include "png_codec.h"
-
-#include <QIODevice>
+#include "png_messages.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -45,23 +45,31 @@ std::size_t DeflatedSize(const std::vector<unsigned char>& data, int level, int 
 
 enum class SampleFilter { Sub, Up };
 
-// Filtered bytes of bands of rows spread over the image, about what the
-// encoder will see. Enough bands that one odd band cannot swing the choice.
+// Filtered bytes of pieces of rows spread over the image, about what the
+// encoder will see. Enough bands that one odd band cannot swing the choice,
+// and never more than kSamplePixels pixels whatever the image's shape: a
+// short, very wide image samples pieces of its rows, not whole rows.
 std::vector<unsigned char> SampleRows(const QImage& image, SampleFilter filter)
 {
     constexpr int kBands = 32, kRowsPerBand = 8;
+    constexpr std::int64_t kSamplePixels = 1 << 18;
     const int width = image.width(), height = image.height();
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    const int bands = std::min(kBands, (height + kRowsPerBand - 1) / kRowsPerBand);
+    const int span = static_cast<int>(std::min<std::int64_t>(
+        width, std::max<std::int64_t>(64, kSamplePixels / (std::int64_t{bands} * kRowsPerBand))));
     std::vector<unsigned char> sample;
-    sample.reserve(std::min<std::size_t>(static_cast<std::size_t>(height), kBands * kRowsPerBand) * (rowBytes + 1));
-    const int step = std::max(1, height / kBands);
-    for (int band = 0; band < height; band += step) {
-        for (int y = band; y < std::min(height, band + kRowsPerBand); ++y) {
+    sample.reserve(static_cast<std::size_t>(bands) * kRowsPerBand * (static_cast<std::size_t>(span) * 4 + 1));
+    for (int band = 0; band < bands; ++band) {
+        const int top = static_cast<int>(std::int64_t{height - kRowsPerBand} * band / std::max(1, bands - 1));
+        // Each band looks at another stretch of the row.
+        const int left = static_cast<int>(std::int64_t{width - span} * band / std::max(1, bands - 1));
+        const std::size_t begin = static_cast<std::size_t>(left) * 4, end = begin + static_cast<std::size_t>(span) * 4;
+        for (int y = std::max(0, top); y < std::min(height, std::max(0, top) + kRowsPerBand); ++y) {
             const uchar* row = image.constScanLine(y);
             const uchar* above = y > 0 ? image.constScanLine(y - 1) : nullptr;
             sample.push_back(filter == SampleFilter::Sub ? 1 : 2);
-            for (std::size_t i = 0; i < rowBytes; ++i) {
-                const uchar before = filter == SampleFilter::Sub ? (i >= 4 ? row[i - 4] : 0) : (above ? above[i] : 0);
+            for (std::size_t i = begin; i < end; ++i) {
+                const uchar before = filter == SampleFilter::Sub ? (i >= begin + 4 ? row[i - 4] : 0) : (above ? above[i] : 0);
                 sample.push_back(static_cast<unsigned char>(row[i] - before));
             }
         }
@@ -76,26 +84,10 @@ DeflateChoice ChooseDeflate(const QImage& image)
     return flat <= photo ? kFlatArtwork : kPhotograph;
 }
 
-struct WriteContext {
-    QIODevice* out = nullptr;
-    char error[256] = {};
-};
-
-void OnError(png_structp png, png_const_charp message)
-{
-    auto* context = static_cast<WriteContext*>(png_get_error_ptr(png));
-    std::snprintf(context->error, sizeof context->error, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void OnWarning(png_structp, png_const_charp) {}
-
 void OnWrite(png_structp png, png_bytep data, png_size_t length)
 {
-    auto* context = static_cast<WriteContext*>(png_get_io_ptr(png));
-    if (context->out->write(reinterpret_cast<const char*>(data), static_cast<qint64>(length))
-        != static_cast<qint64>(length))
-        png_error(png, "the file could not be written");
+    auto* sink = static_cast<ByteSink*>(png_get_io_ptr(png));
+    if (!sink->write(data, length)) png_error(png, "the file could not be written");
 }
 
 void OnFlush(png_structp) {}
@@ -124,22 +116,24 @@ bool WriteImage(png_structp png, png_infop info, const QImage* image, DeflateCho
 
 } // namespace
 
-bool EncodePng(const QImage& argb32, QIODevice& out, QString* reason)
+bool EncodePng(const QImage& argb32, ByteSink& out, QString* reason)
 {
     Q_ASSERT(argb32.format() == QImage::Format_ARGB32);
-    WriteContext context;
-    context.out = &out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, OnError, OnWarning);
+    PngMessages messages;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &messages, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
         png_destroy_write_struct(&png, nullptr);
         if (reason) *reason = QStringLiteral("not enough memory to encode the image");
         return false;
     }
-    png_set_write_fn(png, &context, OnWrite, OnFlush);
+    png_set_write_fn(png, &out, OnWrite, OnFlush);
+    // libpng refuses sizes above a million by default; everything the
+    // decoder accepts must be written.
+    png_set_user_limits(png, static_cast<png_uint_32>(kMaxImagePixels), static_cast<png_uint_32>(kMaxImagePixels));
     const bool written = WriteImage(png, info, &argb32, ChooseDeflate(argb32));
     png_destroy_write_struct(&png, &info);
-    if (!written && reason) *reason = QString::fromUtf8(context.error);
+    if (!written && reason) *reason = QString::fromUtf8(messages.error);
     return written;
 }
 

@@ -1,56 +1,242 @@
+// Saving: the PNG goes to a temporary file beside the target, which replaces
+// the target only once it is complete. Every file-system step goes through
+// the folder's descriptor and the name's exact bytes, so the file written is
+// the one named, and a link standing at the name is never followed.
+#include "byte_sink.h"
+#include "file_path.h"
 #include "mgdip.h"
 #include "png_codec.h"
+#include "temporary_files.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if defined(__linux__)
+#include <linux/fs.h> // RENAME_NOREPLACE
+#include <sys/syscall.h>
+#endif
 
 namespace mGdip {
 namespace {
 
-ImagingStatus Fail(ImagingStatus status, QString* reason, const QString& why)
+QString SystemWords(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+bool IsNoSpace(int error) { return error == ENOSPC || error == EDQUOT; }
+
+// Writes through a buffer, so libpng's small chunk headers do not each cost
+// a system call.
+class FileSink final : public detail::ByteSink {
+public:
+    explicit FileSink(int fd) : fd_(fd) {}
+
+    bool write(const unsigned char* data, std::size_t size) override
+    {
+        if (error_) return false;
+        if (used_ + size > sizeof buffer_ && !flush()) return false;
+        if (size >= sizeof buffer_) return writeAll(data, size);
+        std::memcpy(buffer_ + used_, data, size);
+        used_ += size;
+        return true;
+    }
+    int error() const noexcept override { return error_; }
+
+    bool flush()
+    {
+        const bool ok = writeAll(buffer_, used_);
+        used_ = 0;
+        return ok;
+    }
+
+private:
+    bool writeAll(const unsigned char* data, std::size_t size)
+    {
+        while (size > 0) {
+            const ssize_t wrote = ::write(fd_, data, size);
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) {
+                error_ = wrote < 0 ? errno : EIO;
+                return false;
+            }
+            data += wrote;
+            size -= static_cast<std::size_t>(wrote);
+        }
+        return true;
+    }
+
+    int fd_;
+    int error_ = 0;
+    std::size_t used_ = 0;
+    unsigned char buffer_[256 * 1024];
+};
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    void adopt(int fd)
+    {
+        reset();
+        fd_ = fd;
+    }
+    // close() of a file being written can report a late write error.
+    int reset()
+    {
+        const int result = fd_ >= 0 ? ::close(fd_) : 0;
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+// A name that starts with a dot, so an interrupted save never looks like a
+// result, and stays within the file-name length limit.
+QByteArray TemporaryName(const QByteArray& target)
 {
-    if (reason) *reason = why;
-    return status;
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    QByteArray name = "." + target.left(200) + ".";
+    for (int i = 0; i < 10; ++i) name.append(kDigits[random() % 36]);
+    return name + ".tmp";
+}
+
+// rename() that fails instead of replacing an entry that appeared meanwhile.
+int RenameNoReplace(int folder, const char* from, const char* to)
+{
+#if defined(__linux__) && defined(SYS_renameat2)
+    const long result = ::syscall(SYS_renameat2, folder, from, folder, to, RENAME_NOREPLACE);
+    if (result == 0 || errno != EINVAL) return static_cast<int>(result);
+#endif
+    // Without the flag: link() never replaces either.
+    if (::linkat(folder, from, folder, to, 0) != 0) return -1;
+    ::unlinkat(folder, from, 0);
+    return 0;
+}
+
+// What stands at the target: Ok when nothing or a regular file does.
+Failure CheckTarget(int folder, const char* name, bool* exists, mode_t* mode)
+{
+    struct stat info {};
+    if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        *exists = false;
+        return errno == ENOENT ? Failure{} : MakeFailure(FailureKind::CannotCreate, SystemWords(errno));
+    }
+    *exists = true;
+    *mode = info.st_mode & 07777;
+    if (S_ISDIR(info.st_mode)) return MakeFailure(FailureKind::TargetIsFolder);
+    if (!S_ISREG(info.st_mode)) return MakeFailure(FailureKind::TargetNotRegularFile);
+    return {};
+}
+
+Failure WriteFailure(int error, const QString& encoderWords)
+{
+    if (IsNoSpace(error)) return MakeFailure(FailureKind::NoSpace);
+    if (error != 0) return MakeFailure(FailureKind::WriteFailed, SystemWords(error));
+    return MakeFailure(FailureKind::WriteFailed, encoderWords);
+}
+
+Failure Save(const Image& image, const QString& path)
+{
+    if (ImagingToken() == 0) return MakeFailure(FailureKind::NotStarted);
+    if (image.isNull()) return MakeFailure(FailureKind::NoImage);
+    static const ClassId kPngEncoder = EncoderClsid(kFormatPng);
+    if (kPngEncoder == ClassId{}) return MakeFailure(FailureKind::NoEncoder);
+
+    const QString fileName = LastPathComponent(path);
+    const QByteArray name = PathToBytes(fileName);
+    if (path.isEmpty() || name.isEmpty() || name == "." || name == ".." || PathToBytes(path).contains('\0'))
+        return MakeFailure(FailureKind::NoFileName);
+    const QString folderPath = FolderOfPath(path);
+    const QByteArray folderBytes = PathToBytes(folderPath);
+
+    Descriptor folder(::open(folderBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
+        const int error = errno;
+        if (error == ENOENT) return MakeFailure(FailureKind::FolderMissing, DisplayPath(folderPath));
+        if (error == ENOTDIR) {
+            struct stat info {};
+            // The folder itself is a file, or a file stands on the way to it.
+            if (::stat(folderBytes.constData(), &info) == 0) return MakeFailure(FailureKind::NotAFolder, DisplayPath(folderPath));
+            return MakeFailure(FailureKind::FolderMissing, DisplayPath(folderPath));
+        }
+        return MakeFailure(FailureKind::CannotCreate, SystemWords(error));
+    }
+
+    bool existed = false;
+    mode_t mode = 0;
+    if (Failure blocked = CheckTarget(folder.get(), name.constData(), &existed, &mode)) return blocked;
+
+    QByteArray temporary;
+    Descriptor file;
+    detail::TemporaryFileGuard guard;
+    for (int attempt = 0; attempt < 16 && file.get() < 0; ++attempt) {
+        temporary = TemporaryName(name);
+        guard.cover(folder.get(), temporary.constData());
+        // Exclusive: never opens something that is already there, link or not.
+        file.adopt(::openat(folder.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            0666));
+        if (file.get() < 0) {
+            const int error = errno;
+            guard.release();
+            if (error == EEXIST) continue;
+            return IsNoSpace(error) ? MakeFailure(FailureKind::NoSpace) : MakeFailure(FailureKind::CannotCreate, SystemWords(error));
+        }
+    }
+    if (file.get() < 0) return MakeFailure(FailureKind::CannotCreate, SystemWords(EEXIST));
+    auto discard = [&](Failure failure) {
+        file.reset();
+        ::unlinkat(folder.get(), temporary.constData(), 0);
+        guard.release();
+        return failure;
+    };
+
+    // A replaced file keeps its permissions; a new one gets the usual ones
+    // (0666 less the umask, applied by the open above).
+    if (existed && ::fchmod(file.get(), mode) != 0) return discard(MakeFailure(FailureKind::CannotCreate, SystemWords(errno)));
+
+    FileSink sink(file.get());
+    QString encoderWords;
+    if (!detail::EncodePng(image.qimage(), sink, &encoderWords) || !sink.flush())
+        return discard(WriteFailure(sink.error(), encoderWords));
+    if (::fdatasync(file.get()) != 0) return discard(WriteFailure(errno, {}));
+    if (file.reset() != 0) return discard(WriteFailure(errno, {}));
+
+    // Nothing stood at the name: take it only if it is still free. A regular
+    // file stood there: replace it (a rename never follows a link that might
+    // have taken its place meanwhile).
+    int renamed;
+    if (!existed) {
+        renamed = RenameNoReplace(folder.get(), temporary.constData(), name.constData());
+        if (renamed != 0 && errno == EEXIST) {
+            if (Failure blocked = CheckTarget(folder.get(), name.constData(), &existed, &mode)) return discard(blocked);
+            renamed = ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData());
+        }
+    } else {
+        if (Failure blocked = CheckTarget(folder.get(), name.constData(), &existed, &mode)) return discard(blocked);
+        renamed = ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData());
+    }
+    if (renamed != 0) return discard(WriteFailure(errno, {}));
+    guard.release();
+    return {};
 }
 
 } // namespace
 
-ImagingStatus SaveImageAsPng(const Image& image, const QString& path, QString* reason)
+ImagingStatus SaveImageAsPng(const Image& image, const QString& path, QString* reason, Failure* failure)
 {
-    if (ImagingToken() == 0)
-        return Fail(ImagingStatus::NotInitialized, reason, QStringLiteral("the imaging services are not started"));
-    if (image.isNull()) return Fail(ImagingStatus::InvalidParameter, reason, QStringLiteral("there is no image to save"));
-    static const ClassId kPngEncoder = EncoderClsid(kFormatPng);
-    if (kPngEncoder == ClassId{})
-        return Fail(ImagingStatus::NotImplemented, reason, QStringLiteral("no PNG encoder"));
-
-    const QFileInfo target(path);
-    if (path.isEmpty() || target.fileName().isEmpty())
-        return Fail(ImagingStatus::InvalidParameter, reason, QStringLiteral("no file name was given"));
-    const QFileInfo folder(target.absolutePath());
-    if (!folder.isDir())
-        return Fail(ImagingStatus::Win32Error, reason,
-                    QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(folder.filePath())));
-    if (target.isDir())
-        return Fail(ImagingStatus::AccessDenied, reason, QStringLiteral("a folder of that name is in the way"));
-
-    // The encode goes to a temporary file beside the target, which replaces
-    // the target only once it is complete.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return Fail(ImagingStatus::AccessDenied, reason,
-                    QStringLiteral("the file cannot be created (%1)").arg(file.errorString()));
-    QString why;
-    if (!detail::EncodePng(image.qimage(), file, &why)) {
-        file.cancelWriting();
-        file.commit(); // discards the temporary file
-        return Fail(ImagingStatus::Win32Error, reason, QStringLiteral("writing failed (%1)").arg(why));
-    }
-    if (!file.commit())
-        return Fail(ImagingStatus::Win32Error, reason, QStringLiteral("writing failed (%1)").arg(file.errorString()));
-    return ImagingStatus::Ok;
+    Failure result = Save(image, path);
+    if (reason) *reason = Describe(result);
+    const ImagingStatus status = StatusOf(result.kind);
+    if (failure) *failure = std::move(result);
+    return status;
 }
 
 } // namespace mGdip
