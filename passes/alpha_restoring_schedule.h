@@ -27,6 +27,7 @@ public:
         return [this, table, key = detail::SplatBytes<Bytes>(keyRgb_),
                 t = detail::Splat<Bytes>(static_cast<std::uint32_t>(tolerance_))](Pixels v, Pixels lanes)
                    __attribute__((always_inline)) {
+            (void)table; // read only by the 32-byte form
             if constexpr (Bytes == 32) {
                 if (table && detail::AnyLane<Bytes>(lanes)) {
                     const Pixels slot = DirectSlot(Differences<Bytes>(v, key), t);

@@ -9,7 +9,8 @@
 // the vector types do not express (a test, a gather, a 32-byte streaming
 // store) are one-instruction assembly: their intrinsics may only be called
 // from functions compiled for AVX2, and this code reaches one only through
-// inlining.
+// inlining. Clang checks the operands before inlining and refuses them, so
+// there (it builds only the fuzzer) those steps take their generic form.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,9 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define CHROMOBRISK_X86 1
+#if !defined(__clang__)
+#define CHROMOBRISK_AVX2_ASM 1
+#endif
 #endif
 
 #define CHROMOBRISK_INLINE [[gnu::always_inline]] inline
@@ -40,9 +44,13 @@ using Pixels = typename Vec<Bytes>::U32;
 template <int Bytes>
 CHROMOBRISK_INLINE Pixels<Bytes> Splat(std::uint32_t value)
 {
+#if defined(__clang__)
+    return Pixels<Bytes>{} + value;
+#else
     Pixels<Bytes> v{};
     v[0] = value;
     return __builtin_shuffle(v, Pixels<Bytes>{});
+#endif
 }
 
 template <int Bytes>
@@ -83,12 +91,14 @@ CHROMOBRISK_INLINE Pixels<Bytes> Select(Pixels<Bytes> mask, Pixels<Bytes> ifSet,
 template <int Bytes>
 CHROMOBRISK_INLINE bool AnyLane(Pixels<Bytes> mask)
 {
-#if CHROMOBRISK_X86
+#if CHROMOBRISK_AVX2_ASM
     if constexpr (Bytes == 32) {
         bool none;
         asm("vptest %[mask], %[mask]" : "=@ccz"(none) : [mask] "x"(mask));
         return !none;
     }
+#endif
+#if CHROMOBRISK_X86
     if constexpr (Bytes >= 16) {
         __m128i any = _mm_setzero_si128();
         for (int part = 0; part < Bytes; part += 16) {
@@ -120,7 +130,7 @@ template <int Bytes>
 CHROMOBRISK_INLINE Pixels<Bytes> Gather(const std::uint32_t* base, Pixels<Bytes> index, Pixels<Bytes> lanes)
 {
     Pixels<Bytes> found{};
-#if CHROMOBRISK_X86
+#if CHROMOBRISK_AVX2_ASM
     if constexpr (Bytes == 32) {
         // The array operand tells the compiler that memory from `base` on is read.
         asm("vpgatherdd %[lanes], (%[base], %[index], 4), %[found]"
@@ -154,11 +164,13 @@ CHROMOBRISK_INLINE void Store(std::uint32_t* to, Pixels<Bytes> v)
 template <int Bytes>
 CHROMOBRISK_INLINE void StreamStore(std::uint32_t* to, Pixels<Bytes> v)
 {
-#if CHROMOBRISK_X86
+#if CHROMOBRISK_AVX2_ASM
     if constexpr (Bytes == 32) {
         asm("vmovntdq %[v], %[to]" : [to] "=m"(*reinterpret_cast<Pixels<32>*>(to)) : [v] "x"(v));
         return;
     }
+#endif
+#if CHROMOBRISK_X86
     for (int part = 0; part < Bytes; part += 16) {
         __m128i half;
         std::memcpy(&half, reinterpret_cast<const char*>(&v) + part, 16);
