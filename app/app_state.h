@@ -35,7 +35,7 @@ struct AppState {
     QString ResultFileName;
 
     passes::ArgbChannels KeyColor;
-    std::int32_t Tolerance = 30;
+    std::int32_t Tolerance = passes::kTolerance.initial;
     std::int32_t TargetAlpha = 255;
     RgbChannels ReplacementColor;
     passes::Argb LastPickedPixel = 0; // kept between clicks: a failed read leaves it

@@ -35,7 +35,7 @@ int Form1::Load()
                         texts::kStartupFailureTitle);
     state_.SourceSurface = Pic1->surface();
     state_.ResultSurface = Pic2->surface();
-    state_.Tolerance = 30;
+    state_.Tolerance = passes::kTolerance.initial;
     state_.TargetAlpha = 255;
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -66,8 +66,8 @@ void Form1::RunPendingCommand()
 {
     // A fresh work bitmap; the previous one is released first.
     state_.WorkBitmap = {};
-    mGdip::CreateWorkBitmapForPass(state_.ImageWidth, state_.ImageHeight, mGdip::kPixelFormat32bppARGB,
-                                   state_.WorkBitmap);
+    mGdip::BitmapForPass work;
+    mGdip::CreateWorkBitmapForPass(state_.ImageWidth, state_.ImageHeight, mGdip::kPixelFormat32bppARGB, work);
 
     passes::Channel r, g, b;
     passes::SplitOleColor(Pic2->backColor(), r, g, b);
@@ -82,7 +82,7 @@ void Form1::RunPendingCommand()
     state_.ResultFileName = state_.SourceFileName;
     const passes::ArgbChannels replacement{state_.TargetAlpha, state_.ReplacementColor.R,
                                            state_.ReplacementColor.G, state_.ReplacementColor.B};
-    const passes::PassImages images{source.pixels(), state_.WorkBitmap.pixels(),
+    const passes::PassImages images{source.pixels(), work.canvas(),
                                     passes::PassYield(options_.yieldSlice, [this] { return YieldDuringPass(); })};
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -91,6 +91,7 @@ void Form1::RunPendingCommand()
         passes::RunPassCommand(command, images, width, height, state_.KeyColor, state_.Tolerance, replacement);
     state_.PassRunning = false;
     QApplication::restoreOverrideCursor();
+    state_.WorkBitmap = std::move(work).painted();
 
     if (state_.ExitRequested) {
         // The window closed during the pass: release now that nothing uses it.

@@ -1,20 +1,28 @@
 // The tolerance slider and field, and the four replacement color fields: only
-// digits, values clamped to 0..255, slider and field mirrored.
+// digits, values clamped to their range, slider and field mirrored.
 #include "form1.h"
 
 namespace app {
 namespace {
 
-// The field's value, 0 when empty; any value above 255 (however many digits)
-// is 255. Text that is not digits (it cannot be typed or pasted) reads as 0.
-int FieldValue(const QString& text)
+constexpr int kChannelMaximum = 255;
+
+// The field's value, 0 when empty; any value above `maximum` (however many
+// digits) is `maximum`. Text that is not digits (it cannot be typed or
+// pasted) reads as 0.
+int FieldValue(const QString& text, int maximum = kChannelMaximum)
 {
     int value = 0;
     for (const QChar c : text) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) return 0;
-        value = std::min(256, value * 10 + (c.unicode() - '0'));
+        value = std::min(maximum + 1, value * 10 + (c.unicode() - '0'));
     }
-    return std::clamp(value, 0, 255);
+    return std::min(value, maximum);
+}
+
+int ToleranceFieldValue(const QString& text)
+{
+    return passes::kTolerance.clamp(FieldValue(text, passes::kTolerance.maximum));
 }
 
 } // namespace
@@ -27,8 +35,8 @@ void Form1::HScroll1Change()
 
 void Form1::TxtCFChange()
 {
-    TxtCF->setText(QString::number(FieldValue(TxtCF->text())));
-    HScroll1->setValue(FieldValue(TxtCF->text()));
+    TxtCF->setText(QString::number(ToleranceFieldValue(TxtCF->text())));
+    HScroll1->setValue(ToleranceFieldValue(TxtCF->text()));
     state_.Tolerance = HScroll1->value();
 }
 

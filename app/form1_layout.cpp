@@ -112,11 +112,11 @@ void Form1::BuildControls()
     LBCol = MakeLabel(this, QString(), TwipsRect(3240, 6075, 2055, 255), Qt::AlignCenter);
     Swatch(LBCol);
     Label6 = MakeLabel(this, texts::kToleranceLabel, TwipsRect(3120, 6600, 615, 255));
-    TxtCF = MakeField(this, QStringLiteral("30"), TwipsRect(3840, 6555, 615, 270));
+    TxtCF = MakeField(this, QString::number(passes::kTolerance.initial), TwipsRect(3840, 6555, 615, 270));
     HScroll1 = new HorizontalScrollBar(this);
     HScroll1->setGeometry(TwipsRect(2400, 6960, 2895, 255));
-    HScroll1->setRange(0, 255);
-    HScroll1->setValue(30);
+    HScroll1->setRange(passes::kTolerance.minimum, passes::kTolerance.maximum);
+    HScroll1->setValue(passes::kTolerance.initial);
     HScroll1->setSingleStep(1);
     HScroll1->setPageStep(1);
     HScroll1->setTracking(false); // reports at the end of a thumb drag, not during it

@@ -65,7 +65,8 @@ void BM_Pass(benchmark::State& state)
     const std::int32_t tolerance = state.range(2);
     const auto& source = Image(allKeyColored);
     std::vector<std::uint32_t> work(source.size(), 1);
-    const passes::PassImages images{{source.data(), kWidth, kWidth, kHeight}, {work.data(), kWidth, kWidth, kHeight}, {}};
+    const passes::PixelView target{work.data(), kWidth, kWidth, kHeight};
+    const passes::PassImages images{{source.data(), kWidth, kWidth, kHeight}, target, {}};
     const passes::ArgbChannels replacement{255, 10, 200, 30};
     double total = 0;
     for (auto _ : state) {

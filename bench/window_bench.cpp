@@ -131,8 +131,9 @@ int main(int argc, char** argv)
     for (int command = 1; command <= 3; ++command)
         for (int run = 0; run < kRuns; ++run) {
             const auto start = Clock::now();
-            passes::RunPassCommand(command, {source.pixels(), {target.data(), kWidth, kWidth, kHeight}, {}}, kWidth,
-                                   kHeight, key, tolerance, {255, 0, 0, 0});
+            const passes::PixelView work{target.data(), kWidth, kWidth, kHeight};
+            passes::RunPassCommand(command, {source.pixels(), work, {}}, kWidth, kHeight, key, tolerance,
+                                   {255, 0, 0, 0});
             kernel[command].push_back(Ms(Clock::now() - start));
         }
 

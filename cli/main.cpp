@@ -79,7 +79,7 @@ int main(int argc, char** argv)
     case cli::ParsedArguments::Action::Help:
         std::fputs(cli::kUsage, stdout);
         std::fputs("\n", stdout);
-        std::fputs(cli::kHelp, stdout);
+        std::fputs(cli::kHelp.c_str(), stdout);
         return kExitOk;
     case cli::ParsedArguments::Action::Version:
         std::printf("chromobrisk-cli %s\n", CHROMOBRISK_VERSION);

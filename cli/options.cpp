@@ -11,7 +11,14 @@ const char* const kUsage =
     "                       [--to COLOR] [-o DIR] [-j N] FILE...\n"
     "       chromobrisk-cli --help | --version\n";
 
-const char* const kHelp =
+namespace {
+
+const std::string kToleranceRange =
+    std::to_string(passes::kTolerance.minimum) + ".." + std::to_string(passes::kTolerance.maximum);
+
+} // namespace
+
+const std::string kHelp =
     "Removes or recolors the background of images and writes each result as\n"
     "<file name>.png into the output folder.\n"
     "\n"
@@ -25,7 +32,8 @@ const char* const kHelp =
     "Options:\n"
     "  --key COLOR       the key (background) color\n"
     "  --key-at X,Y      take the key from that pixel of each image (default 0,0)\n"
-    "  --tolerance T     channel tolerance 0..255 (default 30); a channel matches\n"
+    "  --tolerance T     channel tolerance " + kToleranceRange
+    + " (default " + std::to_string(passes::kTolerance.initial) + "); a channel matches\n"
     "                    when it differs from the key by less than T\n"
     "  --to COLOR        replacement color for 'replace' (default black); its\n"
     "                    alpha defaults to the key's alpha\n"
@@ -116,8 +124,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
             options.keyAt = ParsePixelPosition(value);
             if (!options.keyAt) return UsageError("invalid position '" + value + "' for --key-at (expected X,Y)");
         } else if (name == "--tolerance") {
-            const auto tolerance = ParseBoundedInt(value, 0, 255);
-            if (!tolerance) return UsageError("invalid tolerance '" + value + "' (expected 0..255)");
+            const auto tolerance = ParseBoundedInt(value, passes::kTolerance.minimum, passes::kTolerance.maximum);
+            if (!tolerance) return UsageError("invalid tolerance '" + value + "' (expected " + kToleranceRange + ")");
             options.tolerance = *tolerance;
         } else if (name == "--to") {
             options.replacement = ParseColorArgument(value);

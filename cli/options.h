@@ -3,6 +3,8 @@
 
 #include "color_argument.h"
 
+#include "passes/pass_parameters.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@ struct Options {
     int command = 0; // passes::PassCommand
     std::optional<ColorArgument> key;
     std::optional<PixelPosition> keyAt;
-    int tolerance = 30;
+    int tolerance = passes::kTolerance.initial;
     std::optional<ColorArgument> replacement;
     std::string outputFolder = ".";
     int jobs = 0; // 0: one per core
@@ -30,6 +32,6 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(const std::vector<std::string>& args);
 
 extern const char* const kUsage; // short, shown with usage errors
-extern const char* const kHelp;  // full, for --help
+extern const std::string kHelp; // full, for --help
 
 } // namespace cli

@@ -6,6 +6,7 @@
 // Operations return an ImagingStatus and leave their outputs untouched when
 // they fail.
 
+#include "bitmap_for_pass.h"
 #include "encoder_clsid.h"
 #include "failure.h"
 #include "image.h"
@@ -75,11 +76,10 @@ inline constexpr std::int32_t kPixelFormat32bppARGB = 2498570; // 0x26200A
 ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
                                Surface& bitmap);
 
-// For a bitmap that a pass is about to paint: the pass driver writes every
-// pixel (clearing those it does not reach), so memory of a released bitmap of
-// the same size is reused as it is, without clearing.
+// As CreateWorkBitmap, for a pass to paint: memory of a released bitmap of
+// the same size is reused without clearing (see BitmapForPass).
 ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                                      Surface& bitmap);
+                                      BitmapForPass& bitmap);
 
 // Touches the memory of a coming work bitmap now (when an image is loaded),
 // so the first pass does not pay for fresh memory.

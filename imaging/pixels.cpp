@@ -45,16 +45,15 @@ std::int32_t ImageHeightOf(const Image& image) noexcept { return image.isNull() 
 
 namespace {
 
-ImagingStatus CreateBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                           detail::Contents contents, Surface& bitmap)
+// A null image with the status of the failure, or the bitmap's memory.
+ImagingStatus AllocateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
+                                 detail::Contents contents, QImage& image)
 {
     if (width <= 0 || height <= 0 || pixelFormat != kPixelFormat32bppARGB)
         return ImagingStatus::InvalidParameter;
     if (std::int64_t{width} * height > kMaxImagePixels) return ImagingStatus::OutOfMemory;
-    QImage image = detail::AllocateBitmap(width, height, contents);
-    if (image.isNull()) return ImagingStatus::OutOfMemory;
-    bitmap = Surface(std::move(image));
-    return ImagingStatus::Ok;
+    image = detail::AllocateBitmap(width, height, contents);
+    return image.isNull() ? ImagingStatus::OutOfMemory : ImagingStatus::Ok;
 }
 
 } // namespace
@@ -62,13 +61,20 @@ ImagingStatus CreateBitmap(std::int32_t width, std::int32_t height, std::int32_t
 ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
                                Surface& bitmap)
 {
-    return CreateBitmap(width, height, pixelFormat, detail::Contents::Zeroed, bitmap);
+    QImage image;
+    const ImagingStatus status = AllocateWorkBitmap(width, height, pixelFormat, detail::Contents::Zeroed, image);
+    if (status == ImagingStatus::Ok) bitmap = Surface(std::move(image));
+    return status;
 }
 
 ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                                      Surface& bitmap)
+                                      BitmapForPass& bitmap)
 {
-    return CreateBitmap(width, height, pixelFormat, detail::Contents::Unspecified, bitmap);
+    QImage image;
+    const ImagingStatus status =
+        AllocateWorkBitmap(width, height, pixelFormat, detail::Contents::Unspecified, image);
+    if (status == ImagingStatus::Ok) bitmap.adopt(std::move(image));
+    return status;
 }
 
 void PrepareWorkBitmap(std::int32_t width, std::int32_t height) { detail::PrepareBitmapMemory(width, height); }

@@ -1,30 +1,20 @@
 #include "pass_command.h"
 
-#include "alpha_restoring.h"
-#include "color_replacement.h"
-#include "simple_removal.h"
+#include "pass_driver.h"
 
 namespace passes {
 
 PassOutcome RunPassCommand(std::int32_t command, const PassImages& images, std::int32_t width,
-                           std::int32_t height, const ArgbChannels& key,
-                           const std::int32_t& tolerance, const ArgbChannels& replacement)
+                           std::int32_t height, const ArgbChannels& key, const std::int32_t& tolerance,
+                           const ArgbChannels& replacement)
 {
+    const ChannelDeltas deltas = DeltasOnto(key, replacement);
+    const auto current = [&] { return PassParameters{key, tolerance, deltas}; };
     switch (command) {
-    case kSimpleRemoval:
-        return SimpleRemovalPass(images, width, height, key.R, key.G, key.B, tolerance);
-    case kAlphaRestoringRemoval:
-        return AlphaRestoringRemovalPass(images, width, height, key.R, key.G, key.B, tolerance);
-    case kColorReplacement: {
-        const std::int32_t dB = replacement.B - key.B;
-        const std::int32_t dG = replacement.G - key.G;
-        const std::int32_t dR = replacement.R - key.R;
-        const std::int32_t dA = replacement.A - key.A;
-        return ColorReplacementPass(images, width, height, key.A, key.R, key.G, key.B, dA, dR, dG, dB,
-                                    tolerance);
-    }
-    default:
-        return PassOutcome::Completed;
+    case kSimpleRemoval: return RunPass<SimpleRemovalKernel>(images, width, height, current);
+    case kAlphaRestoringRemoval: return RunPass<AlphaRestoringKernel>(images, width, height, current);
+    case kColorReplacement: return RunPass<ColorReplacementKernel>(images, width, height, current);
+    default: return PassOutcome::Completed;
     }
 }
 

@@ -1,9 +1,15 @@
 #pragma once
 // The three passes by command number, as the window's buttons post them and
-// the batch tool names them, with the replacement deltas fixed at the start.
+// the batch tool names them, each with the schedule it runs with.
 
-#include "color_model.h"
-#include "pass_driver.h"
+#include "alpha_restoring.h"
+#include "alpha_restoring_schedule.h"
+#include "color_replacement.h"
+#include "color_replacement_schedule.h"
+#include "pass_images.h"
+#include "pass_parameters.h"
+#include "point_kernel.h"
+#include "simple_removal.h"
 
 #include <cstdint>
 
@@ -16,17 +22,18 @@ enum PassCommand : std::int16_t {
     kColorReplacement = 3,
 };
 
-struct ArgbChannels {
-    Channel A = 0, R = 0, G = 0, B = 0;
-    friend bool operator==(const ArgbChannels&, const ArgbChannels&) = default;
-};
+using SimpleRemovalKernel = PointKernel<SimpleRemovalPass>;
+using AlphaRestoringKernel = PointKernel<AlphaRestoringRemovalPass, AlphaRestoringSchedule>;
+using ColorReplacementKernel = PointKernel<ColorReplacementPass, ColorReplacementSchedule>;
 
-// `key` and `tolerance` are read by reference after every yield. The
-// replacement color (alpha = target alpha) is used only by color replacement,
-// which takes its deltas from it once, before the first pixel. An unknown
-// command runs no pass and reports Completed.
+// Runs pass `command` over width x height pixels of images.source into
+// images.work (clipped to both). `key` and `tolerance` are read by reference
+// before the first pixel and after every yield. The replacement color (alpha
+// = target alpha) is used only by color replacement, which takes its deltas
+// from it once, before the first pixel. An unknown command runs no pass,
+// writes nothing and reports Completed.
 PassOutcome RunPassCommand(std::int32_t command, const PassImages& images, std::int32_t width,
-                           std::int32_t height, const ArgbChannels& key,
-                           const std::int32_t& tolerance, const ArgbChannels& replacement);
+                           std::int32_t height, const ArgbChannels& key, const std::int32_t& tolerance,
+                           const ArgbChannels& replacement);
 
 } // namespace passes

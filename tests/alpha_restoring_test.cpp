@@ -1,4 +1,5 @@
-#include "passes/alpha_restoring.h"
+#include "passes/pass_command.h"
+#include "passes/pass_driver.h"
 
 #include "pass_test_support.h"
 
@@ -10,10 +11,11 @@ namespace passes {
 namespace {
 
 using testing_support::KernelResult;
+using testing_support::RgbKey;
 
 std::uint32_t Restore(std::uint32_t rgb, Channel kR, Channel kG, Channel kB, std::int32_t t = 30)
 {
-    return KernelResult(AlphaRestoringKernel(kR, kG, kB, t), rgb);
+    return KernelResult(AlphaRestoringKernel(RgbKey(kR, kG, kB, t)), rgb);
 }
 
 TEST(ChannelDistance, IsDifferenceOver255PlusSquaredKeyShare)
@@ -90,9 +92,7 @@ TEST(AlphaRestoringRemovalPass, RunsTheKernelOverTheImage)
 {
     testing_support::PixelBuffer source(3, 2, 0xFF0C1806u), work(3, 2);
     source.at(2, 1) = 0x00FF0000u;
-    const Channel black = 0;
-    const std::int32_t tolerance = 30;
-    AlphaRestoringRemovalPass({source.view(), work.view(), {}}, 3, 2, black, black, black, tolerance);
+    RunPass<AlphaRestoringKernel>({source.view(), work.view(), {}}, 3, 2, RgbKey(0, 0, 0, 30));
     EXPECT_EQ(work.at(0, 0), 0x0EDBFF6Du);
     EXPECT_EQ(work.at(1, 1), 0x0EDBFF6Du);
     EXPECT_EQ(work.at(2, 1), 0xFFFF0000u);
@@ -104,17 +104,36 @@ TEST(AlphaRestoringRemovalPass, RunsTheKernelOverTheImage)
 namespace passes {
 namespace {
 
-TEST(AlphaRestoringRemoval, KernelsSharingResultsForgetThemWhenTheKeyChanges)
+TEST(AlphaRestoringRemoval, AKernelForgetsItsResultsWhenTheKeyChanges)
 {
-    // The pass rebuilds its kernel after every yield with one shared store
-    // of computed results; a new key must not reuse the old key's results.
-    const auto results = std::make_shared<detail::AlphaRestoringResults>();
+    // The pass prepares its kernel again after every yield; it keeps what it
+    // computed, but a new key must not reuse the old key's results.
     const std::uint32_t pixel = 0xFF0C1806u;
-    EXPECT_EQ(testing_support::KernelResult(AlphaRestoringKernel(0, 0, 0, 30, results), pixel), 0x0EDBFF6Du);
-    EXPECT_EQ(testing_support::KernelResult(AlphaRestoringKernel(12, 24, 6, 30, results), pixel),
-              testing_support::KernelResult(AlphaRestoringKernel(12, 24, 6, 30), pixel));
-    EXPECT_EQ(testing_support::KernelResult(AlphaRestoringKernel(0, 0, 0, 30, results), pixel), 0x0EDBFF6Du);
-    EXPECT_EQ(testing_support::KernelResult(AlphaRestoringKernel(0, 0, 0, 25, results), pixel), 0x0EDBFF6Du);
+    AlphaRestoringKernel kernel(RgbKey(0, 0, 0, 30));
+    EXPECT_EQ(KernelResult(kernel, pixel), 0x0EDBFF6Du);
+    kernel.prepare(RgbKey(12, 24, 6, 30));
+    EXPECT_EQ(KernelResult(kernel, pixel), KernelResult(AlphaRestoringKernel(RgbKey(12, 24, 6, 30)), pixel));
+    kernel.prepare(RgbKey(0, 0, 0, 30));
+    EXPECT_EQ(KernelResult(kernel, pixel), 0x0EDBFF6Du);
+    kernel.prepare(RgbKey(0, 0, 0, 25));
+    EXPECT_EQ(KernelResult(kernel, pixel), 0x0EDBFF6Du);
+}
+
+TEST(AlphaRestoringRemoval, KernelsShareNoResults)
+{
+    // Each kernel remembers results in its own cache, so two of them (one
+    // per thread, say) never see each other's, and a copy goes its own way.
+    const std::uint32_t pixel = 0xFF0C1806u;
+    AlphaRestoringKernel black(RgbKey(0, 0, 0, 30)), grey(RgbKey(12, 24, 6, 30));
+    const std::uint32_t greyResult = KernelResult(AlphaRestoringKernel(RgbKey(12, 24, 6, 30)), pixel);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(KernelResult(black, pixel), 0x0EDBFF6Du);
+        EXPECT_EQ(KernelResult(grey, pixel), greyResult);
+    }
+    AlphaRestoringKernel copy = black;
+    copy.prepare(RgbKey(12, 24, 6, 30));
+    EXPECT_EQ(KernelResult(copy, pixel), greyResult);
+    EXPECT_EQ(KernelResult(black, pixel), 0x0EDBFF6Du);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-#include "passes/color_replacement.h"
+#include "passes/pass_command.h"
+#include "passes/pass_driver.h"
 
 #include "pass_test_support.h"
 
@@ -15,8 +16,8 @@ struct Argb4 {
 
 std::uint32_t Replace(std::uint32_t v, Argb4 key, Argb4 to, std::int32_t t = 30)
 {
-    const ChannelDeltas deltas{to.a - key.a, to.r - key.r, to.g - key.g, to.b - key.b};
-    return KernelResult(ColorReplacementKernel(key.a, key.r, key.g, key.b, deltas, t), v);
+    const ArgbChannels k{key.a, key.r, key.g, key.b};
+    return KernelResult(ColorReplacementKernel({k, t, DeltasOnto(k, {to.a, to.r, to.g, to.b})}), v);
 }
 
 TEST(ColorReplacement, KeyBecomesTheReplacementAndNeighboursKeepTheirOffset)
@@ -56,9 +57,8 @@ TEST(ColorReplacement, ToleranceZeroCopiesTheSource)
 TEST(ColorReplacementPass, DeltasAreThoseGivenAtTheStart)
 {
     testing_support::PixelBuffer source(4, 1, 0xFFC86432u), work(4, 1);
-    const Channel kA = 255, kR = 200, kG = 100, kB = 50;
-    const std::int32_t tolerance = 30;
-    ColorReplacementPass({source.view(), work.view(), {}}, 4, 1, kA, kR, kG, kB, 0, -190, -80, -20, tolerance);
+    const PassParameters parameters{{255, 200, 100, 50}, 30, {0, -190, -80, -20}};
+    RunPass<ColorReplacementKernel>({source.view(), work.view(), {}}, 4, 1, parameters);
     for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0xFF0A141Eu);
 }
 

@@ -1,6 +1,7 @@
 #include "imaging_test_support.h"
 
 #include "imaging/mgdip.h"
+#include "passes/pass_command.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,19 @@ constexpr Argb A(std::uint32_t v) { return static_cast<Argb>(v); }
 std::uint32_t At(const mGdip::Surface& surface, int x, int y)
 {
     return surface.target()->pixel(x, y);
+}
+
+// Paints the bitmap with a pass that copies `color` into every pixel.
+mGdip::Surface PaintedWith(std::uint32_t color, mGdip::BitmapForPass& bitmap)
+{
+    QImage fill(bitmap.width(), bitmap.height(), QImage::Format_ARGB32);
+    fill.fill(color);
+    const mGdip::Image source(fill);
+    const passes::ArgbChannels key{255, 0, 0, 0};
+    const std::int32_t noneMatch = 0;
+    passes::RunPassCommand(passes::kSimpleRemoval, {source.pixels(), bitmap.canvas(), {}}, bitmap.width(),
+                           bitmap.height(), key, noneMatch, {});
+    return std::move(bitmap).painted();
 }
 
 mGdip::Surface WorkBitmap(int width, int height)
@@ -95,9 +109,9 @@ TEST(CreateWorkBitmap, ReleasedBitmapKeepsPixelsThatASnapshotStillShows)
     }
     // New bitmaps of the same size must not take the memory under the snapshot.
     for (int round = 0; round < 2; ++round) {
-        mGdip::Surface next;
+        mGdip::BitmapForPass next;
         ASSERT_EQ(mGdip::CreateWorkBitmapForPass(16, 16, kPixelFormat32bppARGB, next), ImagingStatus::Ok);
-        for (int y = 0; y < 16; ++y) std::fill(next.pixels().row(y), next.pixels().row(y) + 16, 0xFFFFFFFFu);
+        const mGdip::Surface white = PaintedWith(0xFFFFFFFFu, next);
         const mGdip::Surface zeroed = WorkBitmap(16, 16);
         for (const std::uint32_t pixel : testsupport::PixelsOf(*zeroed.target())) ASSERT_EQ(pixel, 0u);
     }
@@ -106,20 +120,40 @@ TEST(CreateWorkBitmap, ReleasedBitmapKeepsPixelsThatASnapshotStillShows)
 
 TEST(CreateWorkBitmapForPass, GivesAWritableBitmapOfTheSizeAndRejectsWhatCreateWorkBitmapRejects)
 {
-    mGdip::Surface bitmap;
+    mGdip::BitmapForPass bitmap;
     ASSERT_EQ(mGdip::CreateWorkBitmapForPass(7, 5, kPixelFormat32bppARGB, bitmap), ImagingStatus::Ok);
     EXPECT_EQ(bitmap.width(), 7);
     EXPECT_EQ(bitmap.height(), 5);
-    EXPECT_EQ(bitmap.target()->format(), QImage::Format_ARGB32);
-    bitmap.pixels().row(4)[6] = 0x12345678u;
-    EXPECT_EQ(At(bitmap, 6, 4), 0x12345678u);
 
-    const QImage* const before = bitmap.target();
     EXPECT_EQ(mGdip::CreateWorkBitmapForPass(0, 5, kPixelFormat32bppARGB, bitmap), ImagingStatus::InvalidParameter);
     EXPECT_EQ(mGdip::CreateWorkBitmapForPass(5, 5, 0xE200B, bitmap), ImagingStatus::InvalidParameter);
     EXPECT_EQ(mGdip::CreateWorkBitmapForPass(70000, 70000, kPixelFormat32bppARGB, bitmap), ImagingStatus::OutOfMemory);
-    EXPECT_EQ(bitmap.target(), before);
-    EXPECT_EQ(At(bitmap, 6, 4), 0x12345678u);
+    EXPECT_EQ(bitmap.width(), 7);
+    EXPECT_EQ(bitmap.height(), 5);
+
+    const mGdip::Surface painted = PaintedWith(0x12345678u, bitmap);
+    EXPECT_TRUE(bitmap.isNull());
+    EXPECT_EQ(painted.width(), 7);
+    EXPECT_EQ(painted.height(), 5);
+    EXPECT_EQ(painted.target()->format(), QImage::Format_ARGB32);
+    EXPECT_EQ(At(painted, 6, 4), 0x12345678u);
+}
+
+TEST(CreateWorkBitmapForPass, ABitmapNoPassPaintedComesOutTransparent)
+{
+    // Its memory may be that of a released bitmap: only a pass may show it.
+    for (int round = 0; round < 3; ++round) {
+        {
+            const mGdip::Surface released = WorkBitmap(32, 8);
+            ASSERT_EQ(mGdip::ClearSurface(released, A(0xFFFFFFFF)), ImagingStatus::Ok);
+        }
+        mGdip::BitmapForPass bitmap;
+        ASSERT_EQ(mGdip::CreateWorkBitmapForPass(32, 8, kPixelFormat32bppARGB, bitmap), ImagingStatus::Ok);
+        const mGdip::Surface unpainted = std::move(bitmap).painted();
+        ASSERT_EQ(unpainted.width(), 32);
+        for (const std::uint32_t pixel : testsupport::PixelsOf(*unpainted.target())) ASSERT_EQ(pixel, 0u) << round;
+    }
+    EXPECT_TRUE(mGdip::BitmapForPass().painted().isNull());
 }
 
 TEST(Surface, SnapshotIsNotChangedByLaterPainting)
@@ -333,42 +367,38 @@ protected:
         const QRgb pixel = source.pixel(x, y);
         return qAlpha(pixel) == 0 ? kBackground : pixel;
     }
+
+    // Draws `drawnWidth` × `drawnHeight` of Source() onto a background of
+    // the surface's size and checks every pixel of it.
+    static void ExpectDrawn(int surfaceWidth, int surfaceHeight, int drawnWidth, int drawnHeight)
+    {
+        const mGdip::Surface surface = Background(surfaceWidth, surfaceHeight);
+        ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), drawnWidth, drawnHeight),
+                  ImagingStatus::Ok);
+        for (int y = 0; y < surfaceHeight; ++y)
+            for (int x = 0; x < surfaceWidth; ++x)
+                EXPECT_EQ(At(surface, x, y), Expected(x, y, drawnWidth, drawnHeight)) << x << "," << y;
+    }
 };
 
 TEST_F(DrawImageOneToOne, DrawsUnscaledAtTheTopLeftKeepingTheBackgroundUnderTransparentPixels)
 {
-    const mGdip::Surface surface = Background(6, 5);
-    ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 4, 3), ImagingStatus::Ok);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(At(surface, x, y), Expected(x, y, 4, 3)) << x << "," << y;
+    ExpectDrawn(6, 5, 4, 3);
 }
 
 TEST_F(DrawImageOneToOne, SizeBeyondTheImageDoesNotStretchIt)
 {
-    const mGdip::Surface surface = Background(6, 5);
-    ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 6, 5), ImagingStatus::Ok);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(At(surface, x, y), Expected(x, y, 6, 5)) << x << "," << y;
+    ExpectDrawn(6, 5, 6, 5);
 }
 
 TEST_F(DrawImageOneToOne, WidthAndHeightLimitTheDrawnArea)
 {
-    const mGdip::Surface surface = Background(6, 5);
-    ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 2, 1), ImagingStatus::Ok);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(At(surface, x, y), Expected(x, y, 2, 1)) << x << "," << y;
+    ExpectDrawn(6, 5, 2, 1);
 }
 
 TEST_F(DrawImageOneToOne, IsClippedToASmallerSurface)
 {
-    const mGdip::Surface surface = Background(2, 2);
-    ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), 4, 3), ImagingStatus::Ok);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 2; ++x)
-            EXPECT_EQ(At(surface, x, y), Expected(x, y, 4, 3)) << x << "," << y;
+    ExpectDrawn(2, 2, 4, 3);
 }
 
 TEST_F(DrawImageOneToOne, HalfTransparentPixelsBlendWithTheBackground)

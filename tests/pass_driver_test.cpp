@@ -1,8 +1,8 @@
 // How a pass walks the image: order, yields, settings changed during a yield,
-// stopping, and the image it reads.
+// stopping, the image it reads and the target it paints; and what the driver
+// and a kernel do for any pass.
 #include "passes/pass_command.h"
 #include "passes/pass_driver.h"
-#include "passes/simple_removal.h"
 
 #include "pass_test_support.h"
 
@@ -148,6 +148,70 @@ TEST(PassDriver, UnknownCommandRunsNoPass)
     const std::int32_t tolerance = 30;
     EXPECT_EQ(RunPassCommand(9, {source.view(), work.view(), {}}, 2, 2, {}, tolerance, {}), PassOutcome::Completed);
     for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0x42424242u);
+}
+
+TEST(PassDriver, ACanvasIsPaintedOnceEveryPixelIsWrittenEvenWhenThePassStops)
+{
+    PixelBuffer source(3, 2, kKey), memory(3, 2, 0xABABABABu);
+    const ArgbChannels key{255, 0, 0, 0};
+    const std::int32_t tolerance = 1;
+    PaintCanvas canvas(memory.view());
+    EXPECT_FALSE(canvas.painted());
+    RunPassCommand(kSimpleRemoval, {source.view(), canvas, EveryChunk([] { return false; })}, 3, 2, key, tolerance,
+                   {});
+    EXPECT_TRUE(canvas.painted());
+    EXPECT_EQ(memory.at(2, 0), kKey);
+    EXPECT_EQ(memory.at(0, 1), 0u);
+
+    PaintCanvas untouched(memory.view());
+    RunPassCommand(kNoCommand, {source.view(), untouched, {}}, 3, 2, key, tolerance, {});
+    EXPECT_FALSE(untouched.painted()) << "no pass ran";
+}
+
+// A pass of its own: inside the window the color is inverted, outside the
+// alpha is dropped. Its Inside is written for one pixel only, so the plain
+// schedule computes inside lanes one at a time.
+struct InvertingPass {
+    static constexpr ComparedChannels kCompared = ComparedChannels::RedGreenBlue;
+    static std::uint32_t Inside(std::uint32_t pixel, const PassParameters&) { return pixel ^ 0x00FFFFFFu; }
+    template <class Pixels>
+    static Pixels Outside(Pixels pixel)
+    {
+        return pixel & 0x00FFFFFFu;
+    }
+};
+
+class PointKernelPaths : public testing_support::OnEachSimdPath {};
+CHROMOBRISK_ON_EACH_SIMD_PATH(PointKernelPaths);
+
+TEST_P(PointKernelPaths, AnyPassGetsTheKeyWindowAndTheAlphaZeroRule)
+{
+    // Inside pixels every few positions, across vector widths and a row end.
+    PixelBuffer source(37, 3, 0xFF102030u), work(37, 3, 0x5A5A5A5Au);
+    for (std::int32_t y = 0; y < 3; ++y)
+        for (std::int32_t x = y; x < 37; x += 5) source.at(x, y) = 0x80F0E0D0u;
+    const PassParameters key{{255, 0xF0, 0xE0, 0xD0}, 2, {}};
+    EXPECT_EQ(RunPass<PointKernel<InvertingPass>>({source.view(), work.view(), {}}, 37, 3, key),
+              PassOutcome::Completed);
+    for (std::int32_t y = 0; y < 3; ++y)
+        for (std::int32_t x = 0; x < 37; ++x) {
+            const bool inside = x >= y && (x - y) % 5 == 0;
+            // Outside, the alpha drops to 0, which paints transparent black.
+            ASSERT_EQ(work.at(x, y), inside ? 0x800F1F2Fu : 0u) << x << "," << y;
+        }
+}
+
+TEST(PassDriver, RunPassReadsItsParametersAgainAfterEveryYield)
+{
+    PixelBuffer source(5, 3, 0x80F0E0D0u), work(5, 3);
+    PassParameters parameters{{255, 0xF0, 0xE0, 0xD0}, 1, {}};
+    RunPass<PointKernel<InvertingPass>>({source.view(), work.view(), EveryChunk([&] {
+                                             parameters.key.R = 0; // the window moves away
+                                             return true;
+                                         })},
+                                        5, 3, parameters);
+    EXPECT_EQ(work.at(4, 0), 0x800F1F2Fu);
+    EXPECT_EQ(work.at(0, 1), 0u);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-#include "passes/simple_removal.h"
+#include "passes/pass_command.h"
+#include "passes/pass_driver.h"
 
 #include "pass_test_support.h"
 
@@ -8,10 +9,11 @@ namespace passes {
 namespace {
 
 using testing_support::KernelResult;
+using testing_support::RgbKey;
 
 std::uint32_t Simple(std::uint32_t v, Channel kR, Channel kG, Channel kB, std::int32_t t)
 {
-    return KernelResult(SimpleRemovalKernel(kR, kG, kB, t), v);
+    return KernelResult(SimpleRemovalKernel(RgbKey(kR, kG, kB, t)), v);
 }
 
 TEST(SimpleRemoval, WindowIsStrictOnEverySide)
@@ -58,10 +60,8 @@ TEST(SimpleRemovalPass, PaintsEveryPixelOfTheImage)
     testing_support::PixelBuffer source(5, 3, 0xFFFFFFFFu), work(5, 3);
     source.at(1, 0) = 0xFF000000u;
     source.at(4, 2) = 0x7F102030u;
-    const Channel key = 255;
-    const std::int32_t tolerance = 10;
-    EXPECT_EQ(SimpleRemovalPass({source.view(), work.view(), {}}, 5, 3, key, key, key, tolerance),
-              PassOutcome::Completed);
+    const PassParameters white = RgbKey(255, 255, 255, 10);
+    EXPECT_EQ(RunPass<SimpleRemovalKernel>({source.view(), work.view(), {}}, 5, 3, white), PassOutcome::Completed);
     for (std::int32_t y = 0; y < 3; ++y)
         for (std::int32_t x = 0; x < 5; ++x) {
             const std::uint32_t expected = (x == 1 && y == 0) ? 0xFF000000u : (x == 4 && y == 2) ? 0x7F102030u : 0u;
@@ -72,12 +72,11 @@ TEST(SimpleRemovalPass, PaintsEveryPixelOfTheImage)
 TEST(SimpleRemovalPass, ZeroSizeVisitsNothingAndLeavesTheWorkTransparent)
 {
     testing_support::PixelBuffer source(3, 3, 0xFF123456u), work(3, 3, 0xABABABABu);
-    const Channel key = 0;
-    const std::int32_t tolerance = 30;
-    SimpleRemovalPass({source.view(), work.view(), {}}, 0, 3, key, key, key, tolerance);
+    const PassParameters black = RgbKey(0, 0, 0, 30);
+    RunPass<SimpleRemovalKernel>({source.view(), work.view(), {}}, 0, 3, black);
     for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0u);
     work.pixels.assign(work.pixels.size(), 0xABABABABu);
-    SimpleRemovalPass({source.view(), work.view(), {}}, 3, 0, key, key, key, tolerance);
+    RunPass<SimpleRemovalKernel>({source.view(), work.view(), {}}, 3, 0, black);
     for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0u);
 }
 
