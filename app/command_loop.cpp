@@ -1,52 +1,29 @@
 // Start-up, the command loop that runs the passes, and closing.
-#include "form1.h"
-#include "texts.h"
+#include "window_model.h"
 
-#include <QApplication>
-#include <QCloseEvent>
-#include <QColorDialog>
-#include <QGuiApplication>
-#include <QMessageBox>
-#include <QScreen>
+#include <QCoreApplication>
 
 namespace app {
 
-int Form1::Load()
-{
-    if (!options_.chooseColor)
-        options_.chooseColor = [this](const QColor& current) -> std::optional<QColor> {
-            // Qt's own dialog, which speaks the window's language; a native one
-            // would follow the desktop's.
-            const QColor chosen = QColorDialog::getColor(current, this, QString(), QColorDialog::DontUseNativeDialog);
-            if (!chosen.isValid()) return std::nullopt;
-            return chosen;
-        };
-    if (!options_.showMessage)
-        options_.showMessage = [this](const QString& text) { QMessageBox::warning(this, texts::kCaption, text); };
+WindowModel::WindowModel(ModelView& view, ModelOptions options) : view_(view), options_(std::move(options)) {}
 
-    if (!options_.showStartupFailure)
-        options_.showStartupFailure = [](const QString& title, const QString& text) {
-            QMessageBox::critical(nullptr, title, text);
-        };
+WindowModel::~WindowModel() = default;
+
+void WindowModel::Start(mGdip::Surface source, mGdip::Surface result, passes::OleColor resultBackColor)
+{
     mGdip::SetMessagePresenter([this](const QString& message, std::int32_t, const QString& title) {
-        options_.showStartupFailure(title, message);
+        view_.ShowStartupFailure(title, message);
     });
-    mGdip::StartImaging(true, true, texts::kStartupFailure, mGdip::kCriticalMessageStyle,
-                        texts::kStartupFailureTitle);
-    state_.SourceSurface = Pic1->surface();
-    state_.ResultSurface = Pic2->surface();
+    mGdip::StartImaging(true, true, QStringLiteral("GDI+ 初始化错误。程序即将关闭。"), mGdip::kCriticalMessageStyle,
+                        QStringLiteral("初始化错误"));
+    state_.SourceSurface = std::move(source);
+    state_.ResultSurface = std::move(result);
+    resultBackColor_ = resultBackColor;
     state_.Tolerance = passes::kTolerance.initial;
     state_.TargetAlpha = 255;
-
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-    show();
-    Pic1->setFocus();
-    CommandLoop();
-    return 0;
 }
 
-void Form1::CommandLoop()
+void WindowModel::CommandLoop()
 {
     while (!state_.ExitRequested) {
         if (state_.PendingCommand != passes::kNoCommand) RunPendingCommand();
@@ -57,12 +34,14 @@ void Form1::CommandLoop()
         // Sleeps until the window system has something for us.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
-    // Where the close handler had to leave the images to work still using
-    // them, they are released now; otherwise this does nothing more.
+    // Where closing had to leave the images to work still using them, they
+    // are released now; otherwise this does nothing more.
     ReleaseImaging();
 }
 
-void Form1::RunPendingCommand()
+void WindowModel::PostCommand(std::int16_t command) { state_.PendingCommand = command; }
+
+void WindowModel::RunPendingCommand()
 {
     // A fresh work bitmap; the previous one is released first.
     state_.WorkBitmap = {};
@@ -70,27 +49,29 @@ void Form1::RunPendingCommand()
     mGdip::CreateWorkBitmapForPass(state_.ImageWidth, state_.ImageHeight, mGdip::kPixelFormat32bppARGB, work);
 
     passes::Channel r, g, b;
-    passes::SplitOleColor(Pic2->backColor(), r, g, b);
+    passes::SplitOleColor(resultBackColor_, r, g, b);
     mGdip::ClearSurface(state_.ResultSurface, passes::MakeArgb(255, r, g, b));
 
     const std::int32_t command = state_.PendingCommand;
-    if (command == passes::kColorReplacement) state_.TargetAlpha = TxtCol[0]->text().toInt();
     // The pass reads the image it started with, whatever is dropped meanwhile,
     // and its result keeps that image's size and name.
     const mGdip::Image source = state_.SourceImage;
     const std::int32_t width = mGdip::ImageWidthOf(source), height = mGdip::ImageHeightOf(source);
     state_.ResultFileName = state_.SourceFileName;
+    // Key and tolerance are read from the state by reference, so changes made
+    // during the pass reach the pixels not yet visited; the replacement is
+    // taken once, here.
     const passes::ArgbChannels replacement{state_.TargetAlpha, state_.ReplacementColor.R,
                                            state_.ReplacementColor.G, state_.ReplacementColor.B};
     const passes::PassImages images{source.pixels(), work.canvas(),
                                     passes::PassYield(options_.yieldSlice, [this] { return YieldDuringPass(); })};
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    view_.ShowBusy(true);
     state_.PassRunning = true;
     const passes::PassOutcome outcome =
         passes::RunPassCommand(command, images, width, height, state_.KeyColor, state_.Tolerance, replacement);
     state_.PassRunning = false;
-    QApplication::restoreOverrideCursor();
+    view_.ShowBusy(false);
     state_.WorkBitmap = std::move(work).painted();
 
     if (state_.ExitRequested) {
@@ -101,7 +82,7 @@ void Form1::RunPendingCommand()
     if (outcome == passes::PassOutcome::Completed && command >= passes::kSimpleRemoval
         && command <= passes::kColorReplacement)
         mGdip::DrawImageOneToOne(state_.ResultSurface, state_.WorkBitmap.snapshot(), width, height);
-    Pic2->refresh();
+    view_.ShowResult();
     // A processing button pressed during the pass has no lasting effect.
     state_.PendingCommand = passes::kNoCommand;
     if (state_.SaveRequested) {
@@ -110,24 +91,23 @@ void Form1::RunPendingCommand()
     }
 }
 
-bool Form1::YieldDuringPass()
+bool WindowModel::YieldDuringPass()
 {
     if (options_.onPassYield) options_.onPassYield();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     return !state_.ExitRequested;
 }
 
-void Form1::closeEvent(QCloseEvent* event)
+void WindowModel::Close()
 {
     state_.ExitRequested = true;
     // A running pass still reads and paints the images: it stops at its next
     // yield and the command loop releases them then. So does a decode or an
     // encode, which runs to its end.
     if (!state_.PassRunning && !state_.WorkingOffThread) ReleaseImaging();
-    event->accept();
 }
 
-void Form1::ReleaseImaging()
+void WindowModel::ReleaseImaging()
 {
     state_.SourceImage = {};
     state_.WorkBitmap = {};

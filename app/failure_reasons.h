@@ -3,13 +3,13 @@
 // The imaging layer tells what kind of failure it was; the words for it are
 // the window's, so the user never reads the layer's English.
 
-#include "imaging/status.h"
+#include "imaging/failure.h"
 
 #include <QString>
 
 namespace app {
 
-QString OpenFailureReason(mGdip::ImagingStatus status);
-QString SaveFailureReason(mGdip::ImagingStatus status);
+// One Chinese sentence for every kind of failure; empty for none.
+QString FailureReason(const mGdip::Failure& failure);
 
 } // namespace app

@@ -1,18 +1,16 @@
-// The tolerance slider and field, and the four replacement color fields: only
-// digits, values clamped to their range, slider and field mirrored.
-#include "form1.h"
+// The tolerance slider and field, and the four replacement color fields:
+// values clamped to their range, slider and field showing one tolerance.
+#include "fields.h"
+#include "window_model.h"
+
+#include <algorithm>
 
 namespace app {
 namespace {
 
-constexpr int kChannelMaximum = 255;
-
-// The field's value, 0 when empty; any value above `maximum` (however many
-// digits) is `maximum`. Text that is not digits (it cannot be typed or
-// pasted) reads as 0.
-int FieldValue(const QString& text, int maximum = kChannelMaximum)
+std::int32_t DigitsValue(const QString& text, std::int32_t maximum)
 {
-    int value = 0;
+    std::int32_t value = 0;
     for (const QChar c : text) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) return 0;
         value = std::min(maximum + 1, value * 10 + (c.unicode() - '0'));
@@ -20,37 +18,32 @@ int FieldValue(const QString& text, int maximum = kChannelMaximum)
     return std::min(value, maximum);
 }
 
-int ToleranceFieldValue(const QString& text)
-{
-    return passes::kTolerance.clamp(FieldValue(text, passes::kTolerance.maximum));
-}
-
 } // namespace
 
-void Form1::HScroll1Change()
+std::int32_t ColorFieldValue(const QString& text) { return DigitsValue(text, 255); }
+
+std::int32_t ToleranceFieldValue(const QString& text)
 {
-    TxtCF->setText(QString::number(HScroll1->value()));
-    state_.Tolerance = HScroll1->value();
+    return passes::kTolerance.clamp(DigitsValue(text, passes::kTolerance.maximum));
 }
 
-void Form1::TxtCFChange()
+void WindowModel::ToleranceSlid(std::int32_t value)
 {
-    TxtCF->setText(QString::number(ToleranceFieldValue(TxtCF->text())));
-    HScroll1->setValue(ToleranceFieldValue(TxtCF->text()));
-    state_.Tolerance = HScroll1->value();
+    state_.Tolerance = passes::kTolerance.clamp(value);
+    view_.ShowTolerance(state_.Tolerance);
 }
 
-void Form1::TxtColChange()
+void WindowModel::ToleranceTyped(const QString& text)
 {
-    for (DigitField* field : TxtCol) {
-        if (field->text().isEmpty()) field->setText(QStringLiteral("0"));
-        field->setText(QString::number(FieldValue(field->text())));
-    }
-    state_.TargetAlpha = FieldValue(TxtCol[0]->text());
-    state_.ReplacementColor = {FieldValue(TxtCol[1]->text()), FieldValue(TxtCol[2]->text()),
-                               FieldValue(TxtCol[3]->text())};
-    const RgbChannels& c = state_.ReplacementColor;
-    ShowReplacementColor(passes::MakeOleColor(c.R, c.G, c.B));
+    state_.Tolerance = ToleranceFieldValue(text);
+    view_.ShowTolerance(state_.Tolerance);
+}
+
+void WindowModel::ColorFieldsTyped(const std::array<QString, 4>& texts)
+{
+    state_.TargetAlpha = ColorFieldValue(texts[0]);
+    state_.ReplacementColor = {ColorFieldValue(texts[1]), ColorFieldValue(texts[2]), ColorFieldValue(texts[3])};
+    view_.ShowReplacementColor(state_.TargetAlpha, state_.ReplacementColor);
 }
 
 } // namespace app

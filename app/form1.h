@@ -1,11 +1,12 @@
 #pragma once
-// The main window: its controls at their fixed places, the application state,
-// the handlers and the command loop that runs the passes.
+// The main window: its controls at their fixed places. It forwards the
+// controls' events to the window's model (window_model.h), which holds the
+// state and the rules, and shows what the model tells it.
 
-#include "app_state.h"
 #include "digit_field.h"
 #include "horizontal_scroll_bar.h"
 #include "picture_box.h"
+#include "window_model.h"
 #include "wrapping_button.h"
 
 #include <QColor>
@@ -13,32 +14,22 @@
 #include <QWidget>
 
 #include <array>
-#include <chrono>
 #include <functional>
-#include <vector>
 #include <optional>
 
 namespace app {
 
-struct Form1Options {
+// The model's options, and how the window talks to the user.
+struct Form1Options : ModelOptions {
     // Shows the color dialog starting at `current`; nothing when cancelled.
     std::function<std::optional<QColor>(const QColor& current)> chooseColor;
     // Tells the user about a failure (a message box).
     std::function<void(const QString& text)> showMessage;
     // Tells the user the program cannot start (a critical message box).
     std::function<void(const QString& title, const QString& text)> showStartupFailure;
-    // The folder that holds SAVE; the program's own folder when empty.
-    QString programFolder;
-    // How long a pass computes before it lets the window handle its events.
-    std::chrono::nanoseconds yieldSlice = std::chrono::milliseconds(5);
-    // Runs at every yield of a pass, before the events are handled.
-    std::function<void()> onPassYield;
-    // Runs on the worker thread before each decode or encode done off the
-    // window's thread.
-    std::function<void()> onWorkOffThread;
 };
 
-class Form1 : public QWidget {
+class Form1 : public QWidget, private ModelView {
 public:
     explicit Form1(Form1Options options = {});
     ~Form1() override;
@@ -48,7 +39,7 @@ public:
     // closes. Returns the exit code.
     int Load();
 
-    const AppState& state() const { return state_; }
+    const AppState& state() const { return model_.state(); }
 
     // The controls, by their names.
     QLabel* Label1;
@@ -81,40 +72,27 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // form1_layout.cpp
     void BuildControls();
+    // handlers.cpp: each control's events, forwarded to the model.
     void ConnectHandlers();
-
-    // Command loop and lifecycle.
-    void CommandLoop();
-    void RunPendingCommand();
-    bool YieldDuringPass();
-    void ReleaseImaging();
-    // Decoding and encoding, with the busy cursor, off the window's thread;
-    // handlers that cannot wait in the window system's queue meanwhile wait
-    // here (Defer) and run after the handler that started the work.
-    void WorkOffThread(const std::function<void()>& work);
-    void Defer(std::function<void()> handler);
-
-    // Drop and picking.
-    void Pic1FilesDropped(const QStringList& files);
-    void Pic1MouseUp(QPointF position);
     void CmdPickClick();
-
-    // Tolerance and color fields.
-    void HScroll1Change();
-    void TxtCFChange();
-    void TxtColChange();
-    void ShowKeyColor(passes::Channel r, passes::Channel g, passes::Channel b, const QString& caption);
-    void ShowReplacementColor(passes::OleColor color);
-
-    // Saving.
-    void CmdSaveClick();
-    void SaveResult();
+    // form1_view.cpp: the model's state shown in the controls.
+    void ShowSource() override;
+    void ShowResult() override;
+    void ShowTolerance(std::int32_t tolerance) override;
+    void ShowKeyColor(const passes::ArgbChannels& key) override;
+    void ShowReplacementColor(std::int32_t targetAlpha, const RgbChannels& color) override;
+    void ShowMessage(const QString& text) override;
+    void ShowStartupFailure(const QString& title, const QString& text) override;
+    void ShowBusy(bool busy) override;
 
     Form1Options options_;
-    AppState state_;
+    WindowModel model_;
     QColor dialogColor_ = Qt::black; // the color dialog's current color
-    std::vector<std::function<void()>> deferred_;
+    // Set while the controls show the model's state: the change events that
+    // showing raises are the model's own, not the user's.
+    bool showingState_ = false;
 };
 
 } // namespace app

@@ -68,7 +68,8 @@ QIcon WindowIcon()
 const QRect Form1::Shape1 = TwipsRect(5760, 6000, 3255, 1455);
 const QRect Form1::Shape2 = TwipsRect(2280, 6000, 3135, 1455);
 
-Form1::Form1(Form1Options options) : QWidget(nullptr), options_(std::move(options))
+Form1::Form1(Form1Options options)
+    : QWidget(nullptr), options_(std::move(options)), model_(*this, options_)
 {
     setWindowTitle(texts::kCaption);
     setWindowIcon(WindowIcon());

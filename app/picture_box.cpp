@@ -3,6 +3,8 @@
 #include "focus_mark.h"
 #include "pixel_position.h"
 
+#include "imaging/file_path.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -19,8 +21,9 @@ QStringList LocalFiles(const QMimeData* data)
 {
     QStringList files;
     if (!data || !data->hasUrls()) return files;
+    // The name's bytes exactly, so a name that is not UTF-8 still opens.
     for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) files << url.toLocalFile();
+        if (const QString path = mGdip::PathFromLocalUrl(url); !path.isEmpty()) files << path;
     return files;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The window's own texts.
+// The texts of the window's controls.
 
 #include <QString>
 
@@ -21,14 +21,5 @@ inline const QString kSimpleRemoval = QStringLiteral("简单去底");
 inline const QString kAlphaRestoringRemoval = QStringLiteral("透明通道还原性去底");
 inline const QString kColorReplacement = QStringLiteral("颜色替换");
 inline const QString kCredit = QStringLiteral("色刷工作室"); // "Colour-brush studio"
-
-inline const QString kStartupFailure = QStringLiteral("GDI+ 初始化错误。程序即将关闭。");
-inline const QString kStartupFailureTitle = QStringLiteral("初始化错误");
-
-// Messages for failures the user must hear about.
-inline const QString kCannotOpen = QStringLiteral("无法打开图像文件 %1：%2");
-inline const QString kNothingToSave = QStringLiteral("没有保存：还没有处理结果。请先运行一种处理。\n目标文件：%1");
-inline const QString kNoSaveFolder = QStringLiteral("没有保存：SAVE 文件夹不存在。\n请先创建文件夹：%1");
-inline const QString kSaveFailed = QStringLiteral("保存失败：%1\n%2");
 
 } // namespace app::texts
