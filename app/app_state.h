@@ -13,6 +13,7 @@ namespace app {
 
 struct RgbChannels {
     passes::Channel R = 0, G = 0, B = 0;
+    friend bool operator==(const RgbChannels&, const RgbChannels&) = default;
 };
 
 struct AppState {

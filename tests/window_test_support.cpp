@@ -10,7 +10,8 @@
 
 namespace window_testing {
 
-int RunWindow(app::Form1& form, std::vector<Step> steps)
+int RunSteps(const app::AppState& state, const std::function<int()>& loop, const std::function<void()>& close,
+             std::vector<Step> steps)
 {
     std::size_t next = 0;
     QTimer timer;
@@ -18,18 +19,21 @@ int RunWindow(app::Form1& form, std::vector<Step> steps)
     QObject::connect(&timer, &QTimer::timeout, [&] {
         // Timers also fire inside a pass's yields and during work off the
         // window's thread; steps wait for them to end.
-        if (form.state().PassRunning || form.state().WorkingOffThread || form.state().PendingCommand != 0
-            || form.state().ExitRequested)
-            return;
+        if (state.PassRunning || state.WorkingOffThread || state.PendingCommand != 0 || state.ExitRequested) return;
         if (next < steps.size()) {
             steps[next++]();
         } else {
             timer.stop();
-            form.close();
+            close();
         }
     });
     timer.start();
-    return form.Load();
+    return loop();
+}
+
+int RunWindow(app::Form1& form, std::vector<Step> steps)
+{
+    return RunSteps(form.state(), [&] { return form.Load(); }, [&] { form.close(); }, std::move(steps));
 }
 
 app::Form1Options TestOptions(Recorded& recorded, const QString& programFolder)
@@ -48,11 +52,24 @@ app::Form1Options TestOptions(Recorded& recorded, const QString& programFolder)
     return options;
 }
 
-QString WritePng(const QTemporaryDir& folder, const QString& name, const QImage& image)
+QString WritePng(const QString& folder, const QString& name, const QImage& image)
 {
-    const QString path = folder.filePath(name);
+    const QString path = folder + QLatin1Char('/') + name;
     EXPECT_TRUE(mGdip::Succeeded(mGdip::SaveImageAsPng(mGdip::Image(image.convertToFormat(QImage::Format_ARGB32)), path)));
     return path;
+}
+
+QImage Flat(int width, int height, QRgb color)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+}
+
+mGdip::LoadedImage LoadSaved(const QString& path)
+{
+    mGdip::StartImaging(false, false, {}, 0, {});
+    return mGdip::LoadImageFile(path);
 }
 
 void DropFiles(QWidget* target, const QStringList& files) { app::tools::DragAndDropFiles(target, files); }

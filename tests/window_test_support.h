@@ -3,17 +3,24 @@
 // of steps runs inside it, one step whenever no pass is running or pending.
 
 #include "app/form1.h"
+#include "imaging/mgdip.h"
 
 #include <QImage>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace window_testing {
 
 using Step = std::function<void()>;
+
+// Runs `loop` (a command loop, which returns once `close` has been called)
+// and the steps inside it, then calls `close`. Returns the loop's result.
+int RunSteps(const app::AppState& state, const std::function<int()>& loop, const std::function<void()>& close,
+             std::vector<Step> steps);
 
 // Runs `form.Load()` (start-up and the command loop) and the steps inside it,
 // then closes the window. Returns Load's result.
@@ -29,7 +36,19 @@ struct Recorded {
 app::Form1Options TestOptions(Recorded& recorded, const QString& programFolder = {});
 
 // Writes `image` (Format_ARGB32) as a PNG into `folder`; returns its path.
-QString WritePng(const QTemporaryDir& folder, const QString& name, const QImage& image);
+// Names and folders are paths as PathFromBytes gives them, so any bytes work.
+QString WritePng(const QString& folder, const QString& name, const QImage& image);
+inline QString WritePng(const QTemporaryDir& folder, const QString& name, const QImage& image)
+{
+    return WritePng(folder.path(), name, image);
+}
+
+// A flat Format_ARGB32 image.
+QImage Flat(int width, int height, QRgb color);
+
+// Starts the imaging services again (closing a window shuts them down) and
+// loads a saved result.
+mGdip::LoadedImage LoadSaved(const QString& path);
 
 // A real drop event with these local files on the picture box.
 void DropFiles(QWidget* target, const QStringList& files);
