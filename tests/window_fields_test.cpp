@@ -10,9 +10,7 @@
 namespace {
 
 using app::Form1;
-using window_testing::Recorded;
-using window_testing::RunWindow;
-using window_testing::TestOptions;
+using namespace window_testing;
 
 class WindowFields : public ::testing::Test {
 protected:

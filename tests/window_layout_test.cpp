@@ -10,9 +10,7 @@
 namespace {
 
 using app::Form1;
-using window_testing::Recorded;
-using window_testing::RunWindow;
-using window_testing::TestOptions;
+using namespace window_testing;
 
 QRect Twips(int left, int top, int width, int height) { return QRect(left / 15, top / 15, width / 15, height / 15); }
 

@@ -23,9 +23,7 @@ namespace {
 
 using app::RgbChannels;
 using app::WindowModel;
-using window_testing::Flat;
-using window_testing::RunSteps;
-using window_testing::Step;
+using namespace window_testing;
 
 class RecordingView : public app::ModelView {
 public:
@@ -50,12 +48,11 @@ public:
     QStringList messages;
 };
 
-class WindowModelTest : public ::testing::Test {
+class WindowModelTest : public PicturesAndProgram {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(pictures.isValid());
-        ASSERT_TRUE(program.isValid());
+        PicturesAndProgram::SetUp();
         options.programFolder = program.path();
     }
     // Starts the model over two picture surfaces and runs its loop with the steps.
@@ -72,7 +69,6 @@ protected:
     }
     std::uint32_t ResultPixel(int x, int y) const { return model->state().WorkBitmap.snapshot().pixels().row(y)[x]; }
 
-    QTemporaryDir pictures, program;
     RecordingView view;
     app::ModelOptions options;
     std::unique_ptr<WindowModel> model;
@@ -128,7 +124,7 @@ TEST_F(WindowModelTest, SettingsChangedDuringAPassReachTheUnvisitedRowsAndTheRep
 
 TEST_F(WindowModelTest, DropDuringAPassThenSaveKeepTheResultWithItsOwnImage)
 {
-    ASSERT_EQ(::mkdir(QFile::encodeName(program.filePath(QStringLiteral("SAVE"))).constData(), 0777), 0);
+    ASSERT_TRUE(MakeSaveFolder());
     const QString a = window_testing::WritePng(pictures, QStringLiteral("A.png"), Flat(7, 8, qRgb(16, 32, 48)));
     const QString b = window_testing::WritePng(pictures, QStringLiteral("B.png"), Flat(3, 2, qRgb(1, 2, 3)));
     options.yieldSlice = std::chrono::nanoseconds(0);
@@ -136,7 +132,7 @@ TEST_F(WindowModelTest, DropDuringAPassThenSaveKeepTheResultWithItsOwnImage)
     options.onPassYield = [&] {
         if (++yields == 2) model->Drop({b});
         if (yields == 3) model->Save(); // waits for the end of the pass
-        EXPECT_FALSE(QFileInfo::exists(program.filePath(QStringLiteral("SAVE/A.png.png"))));
+        EXPECT_FALSE(QFileInfo::exists(SavedPath(QStringLiteral("A.png.png"))));
     };
     Run({[&] { model->Drop({a}); },
          [&] {
@@ -152,12 +148,12 @@ TEST_F(WindowModelTest, DropDuringAPassThenSaveKeepTheResultWithItsOwnImage)
              EXPECT_EQ(view.resultShown, 1);
              EXPECT_TRUE(view.messages.isEmpty()) << view.messages.join('\n').toStdString();
          }});
-    const mGdip::LoadedImage saved = window_testing::LoadSaved(program.filePath(QStringLiteral("SAVE/A.png.png")));
+    const mGdip::LoadedImage saved = LoadSaved(SavedPath(QStringLiteral("A.png.png")));
     ASSERT_TRUE(mGdip::Succeeded(saved.status));
     EXPECT_EQ(saved.image.width(), 7);
     EXPECT_EQ(saved.image.height(), 8);
     EXPECT_EQ(saved.image.pixels().row(7)[6], 0xFF102030u);
-    EXPECT_FALSE(QFileInfo::exists(program.filePath(QStringLiteral("SAVE/B.png.png"))));
+    EXPECT_FALSE(QFileInfo::exists(SavedPath(QStringLiteral("B.png.png"))));
 }
 
 TEST_F(WindowModelTest, NamesThatAreNotUtf8AreLoadedSavedAndShownByteForByte)
@@ -197,7 +193,7 @@ TEST_F(WindowModelTest, NamesThatAreNotUtf8AreLoadedSavedAndShownByteForByte)
 TEST_F(WindowModelTest, SavingWithoutAResultOrAFolderSaysWhereAndWritesNothing)
 {
     const QString a = window_testing::WritePng(pictures, QStringLiteral("A.png"), Flat(2, 2, qRgb(1, 2, 3)));
-    const QString save = program.filePath(QStringLiteral("SAVE"));
+    const QString save = SaveFolder();
     Run({[&] { model->Drop({a}); },
          [&] {
              model->Save();

@@ -21,13 +21,7 @@
 namespace {
 
 using app::Form1;
-using window_testing::DropFiles;
-using window_testing::Recorded;
-using window_testing::ReleaseMouseAt;
-using window_testing::RunWindow;
-using window_testing::Shown;
-using window_testing::TestOptions;
-using window_testing::WorkPixel;
+using namespace window_testing;
 
 constexpr QRgb kLightBlue = qRgb(128, 128, 255);
 

@@ -2,6 +2,7 @@
 #include "window_test_support.h"
 
 #include "app/caption_color.h"
+#include "imaging/file_path.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -18,12 +19,7 @@
 namespace {
 
 using app::Form1;
-using window_testing::DropFiles;
-using window_testing::Recorded;
-using window_testing::ReleaseMouseAt;
-using window_testing::RunWindow;
-using window_testing::Shown;
-using window_testing::TestOptions;
+using namespace window_testing;
 
 // Columns 0..19 hold red = column, so a pick shows which column was read.
 QImage Ramp()
@@ -92,6 +88,24 @@ TEST_F(WindowPicking, DropWithoutAFileIsIgnored)
         QCoreApplication::sendEvent(form.Pic1, &drop);
         EXPECT_TRUE(form.state().SourceImage.isNull());
         EXPECT_TRUE(recorded.messages.isEmpty());
+    }});
+}
+
+TEST_F(WindowPicking, DropOfANameThatIsNotUtf8OpensTheFileItNames)
+{
+    const QByteArray folderBytes = QFile::encodeName(folder.path());
+    window_testing::WritePng(mGdip::PathFromBytes(folderBytes), mGdip::PathFromBytes("lat\xe9.png"), Ramp());
+    RunWindow(form, {[&] {
+        // As a file manager sends it: the name's bytes percent-encoded.
+        QMimeData data;
+        data.setUrls({QUrl::fromEncoded("file://" + (folderBytes + "/lat\xe9.png").toPercentEncoding("/"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form.Pic1, &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form.Pic1, &drop);
+        EXPECT_TRUE(recorded.messages.isEmpty()) << recorded.messages.join('\n').toStdString();
+        EXPECT_EQ(form.state().SourceFileName, mGdip::PathFromBytes("lat\xe9.png"));
+        EXPECT_EQ(form.state().ImageWidth, 20);
     }});
 }
 

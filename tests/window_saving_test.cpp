@@ -12,11 +12,7 @@
 namespace {
 
 using app::Form1;
-using window_testing::DropFiles;
-using window_testing::Recorded;
-using window_testing::ReleaseMouseAt;
-using window_testing::RunWindow;
-using window_testing::TestOptions;
+using namespace window_testing;
 
 QImage Scene()
 {
@@ -26,18 +22,27 @@ QImage Scene()
     return image;
 }
 
-class WindowSaving : public ::testing::Test {
+class WindowSaving : public PicturesAndProgram {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(program.isValid());
-        ASSERT_TRUE(pictures.isValid());
+        PicturesAndProgram::SetUp();
         imagePath = window_testing::WritePng(pictures, QStringLiteral("logo.jpg"), Scene());
     }
-    QString SaveFolder() const { return program.filePath(QStringLiteral("SAVE")); }
-    QString Saved() const { return program.filePath(QStringLiteral("SAVE/logo.jpg.png")); }
+    QString Saved() const { return SavedPath(QStringLiteral("logo.jpg.png")); }
+    // Drops logo.jpg, picks its white background, runs simple removal, then
+    // the steps given.
+    void RunAfterSimpleRemoval(std::vector<Step> then)
+    {
+        std::vector<Step> steps{[&] { DropFiles(form.Pic1, {imagePath}); },
+                                [&] {
+                                    ReleaseMouseAt(form.Pic1, QPointF(0, 0));
+                                    form.CMDTransP->click();
+                                }};
+        steps.insert(steps.end(), then.begin(), then.end());
+        RunWindow(form, std::move(steps));
+    }
 
-    QTemporaryDir program, pictures;
     QString imagePath;
     Recorded recorded;
     Form1 form{TestOptions(recorded, program.path())};
@@ -45,16 +50,10 @@ protected:
 
 TEST_F(WindowSaving, WritesTheResultAsNamePlusPngAndSaysNothing)
 {
-    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(0, 0));
-                         form.CMDTransP->click();
-                     },
-                     [&] { form.CMDSAVE->click(); }});
+    ASSERT_TRUE(MakeSaveFolder());
+    RunAfterSimpleRemoval({[&] { form.CMDSAVE->click(); }});
     EXPECT_TRUE(recorded.messages.isEmpty());
-    mGdip::StartImaging(false, false, {}, 0, {});
-    const mGdip::LoadedImage saved = mGdip::LoadImageFile(Saved());
+    const mGdip::LoadedImage saved = LoadSaved(Saved());
     ASSERT_TRUE(mGdip::Succeeded(saved.status)) << saved.reason.toStdString();
     EXPECT_EQ(saved.image.pixels().row(0)[0], 0u) << "removed pixels have alpha 0";
     EXPECT_EQ(saved.image.pixels().row(1)[2], 0xFFC81E28u);
@@ -62,17 +61,10 @@ TEST_F(WindowSaving, WritesTheResultAsNamePlusPngAndSaysNothing)
 
 TEST_F(WindowSaving, SecondSaveOverwritesTheFirst)
 {
-    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(0, 0));
-                         form.CMDTransP->click();
-                     },
-                     [&] { form.CMDSAVE->click(); },
-                     [&] { form.CMDARec->click(); },
-                     [&] { form.CMDSAVE->click(); }});
-    mGdip::StartImaging(false, false, {}, 0, {});
-    const mGdip::LoadedImage saved = mGdip::LoadImageFile(Saved());
+    ASSERT_TRUE(MakeSaveFolder());
+    RunAfterSimpleRemoval({[&] { form.CMDSAVE->click(); }, [&] { form.CMDARec->click(); },
+                           [&] { form.CMDSAVE->click(); }});
+    const mGdip::LoadedImage saved = LoadSaved(Saved());
     ASSERT_TRUE(mGdip::Succeeded(saved.status));
     EXPECT_EQ(saved.image.pixels().row(1)[2], 0xFFC81E28u);
     EXPECT_EQ(saved.image.pixels().row(0)[0] >> 24, 255u) << "the alpha-restoring result: white key, opaque white";
@@ -81,7 +73,7 @@ TEST_F(WindowSaving, SecondSaveOverwritesTheFirst)
 
 TEST_F(WindowSaving, ResultIsSavedUnderTheNameOfItsOwnImageAfterALaterDrop)
 {
-    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
+    ASSERT_TRUE(MakeSaveFolder());
     QImage other(3, 2, QImage::Format_ARGB32);
     other.fill(qRgba(1, 2, 3, 255));
     const QString otherPath = window_testing::WritePng(pictures, QStringLiteral("B.png"), other);
@@ -92,22 +84,16 @@ TEST_F(WindowSaving, ResultIsSavedUnderTheNameOfItsOwnImageAfterALaterDrop)
         QFile f(earlierB);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(0, 0));
-                         form.CMDTransP->click();
-                     },
-                     [&] {
-                         DropFiles(form.Pic1, {otherPath});
-                         ASSERT_EQ(form.state().SourceFileName, QStringLiteral("B.png"));
-                         form.CMDSAVE->click();
-                     }});
+    RunAfterSimpleRemoval({[&] {
+        DropFiles(form.Pic1, {otherPath});
+        ASSERT_EQ(form.state().SourceFileName, QStringLiteral("B.png"));
+        form.CMDSAVE->click();
+    }});
     EXPECT_TRUE(recorded.messages.isEmpty());
     QFile b(earlierB);
     ASSERT_TRUE(b.open(QIODevice::ReadOnly));
     EXPECT_EQ(b.readAll(), earlierBytes) << "B's own result is left alone";
-    mGdip::StartImaging(false, false, {}, 0, {});
-    const mGdip::LoadedImage saved = mGdip::LoadImageFile(Saved());
+    const mGdip::LoadedImage saved = LoadSaved(Saved());
     ASSERT_TRUE(mGdip::Succeeded(saved.status)) << "saved as logo.jpg.png";
     EXPECT_EQ(saved.image.width(), 5);
     EXPECT_EQ(saved.image.height(), 3);
@@ -126,7 +112,7 @@ TEST_F(WindowSaving, MissingFolderIsReportedAndNothingIsCreated)
 
 TEST_F(WindowSaving, SavingBeforeAnyResultIsReported)
 {
-    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
+    ASSERT_TRUE(MakeSaveFolder());
     RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); }, [&] { form.CMDSAVE->click(); }});
     ASSERT_EQ(recorded.messages.size(), 1);
     EXPECT_TRUE(recorded.messages[0].contains(QStringLiteral("logo.jpg.png")));
@@ -135,7 +121,7 @@ TEST_F(WindowSaving, SavingBeforeAnyResultIsReported)
 
 TEST_F(WindowSaving, FailedWriteIsReportedAndLeavesTheOldFile)
 {
-    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
+    ASSERT_TRUE(MakeSaveFolder());
     // A folder where the file should go: the write cannot succeed.
     ASSERT_TRUE(QDir(SaveFolder()).mkdir(QStringLiteral("logo.jpg.png")));
     RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },
@@ -149,7 +135,7 @@ TEST_F(WindowSaving, FailedWriteIsReportedAndLeavesTheOldFile)
 
 TEST_F(WindowSaving, SaveDuringAPassWaitsForItsEnd)
 {
-    ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
+    ASSERT_TRUE(MakeSaveFolder());
     app::Form1Options options = TestOptions(recorded, program.path());
     options.yieldSlice = std::chrono::nanoseconds(0);
     bool savedDuringPass = false;
@@ -169,8 +155,7 @@ TEST_F(WindowSaving, SaveDuringAPassWaitsForItsEnd)
                      [&] { EXPECT_TRUE(QFileInfo::exists(Saved())); }});
     EXPECT_FALSE(savedDuringPass);
     EXPECT_TRUE(recorded.messages.isEmpty());
-    mGdip::StartImaging(false, false, {}, 0, {});
-    const mGdip::LoadedImage saved = mGdip::LoadImageFile(Saved());
+    const mGdip::LoadedImage saved = LoadSaved(Saved());
     ASSERT_TRUE(mGdip::Succeeded(saved.status));
     EXPECT_EQ(saved.image.pixels().row(2)[4], 0u) << "the whole result, last pixel included";
 }

@@ -5,15 +5,34 @@
 #include "app/form1.h"
 #include "imaging/mgdip.h"
 
+#include <QDir>
 #include <QImage>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <optional>
 #include <vector>
 
 namespace window_testing {
+
+// A folder for the pictures a test drops, and the program's folder, which
+// holds SAVE (not made unless asked for).
+class PicturesAndProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pictures.isValid());
+        ASSERT_TRUE(program.isValid());
+    }
+    bool MakeSaveFolder() const { return QDir(program.path()).mkdir(QStringLiteral("SAVE")); }
+    QString SaveFolder() const { return program.filePath(QStringLiteral("SAVE")); }
+    QString SavedPath(const QString& name) const { return SaveFolder() + QLatin1Char('/') + name; }
+
+    QTemporaryDir pictures, program;
+};
 
 using Step = std::function<void()>;
 

@@ -1,5 +1,6 @@
 // Every text the user reads is Chinese: the reasons of the window's failure
 // messages and Qt's own dialogs.
+#include "imaging_test_support.h"
 #include "window_test_support.h"
 
 #include "app/translations.h"
@@ -11,17 +12,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QtEndian>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using app::Form1;
-using window_testing::DropFiles;
-using window_testing::Recorded;
-using window_testing::RunWindow;
-using window_testing::TestOptions;
+using namespace window_testing;
 
 // Words in Latin letters once the given names are taken out; "PNG", "SAVE"
 // and "HTML" are names too.
@@ -34,39 +31,13 @@ QStringList LatinWords(QString text, const QStringList& names)
     return words;
 }
 
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-std::uint32_t Crc32(const QByteArray& bytes)
-{
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : bytes) {
-        crc ^= static_cast<unsigned char>(c);
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-// A PNG whose header announces 30000 x 30000 pixels, more than may be opened.
+// A PNG whose header announces 30000 x 30000 pixels, more than may be opened;
+// the header is read up to the (empty) image data.
 QByteArray HugePngHeader()
 {
-    QByteArray ihdr("IHDR");
     const char fields[13] = {0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30, 8, 6, 0, 0, 0};
-    ihdr.append(fields, sizeof fields);
-    auto be32 = [](std::uint32_t v) {
-        QByteArray out(4, '\0');
-        qToBigEndian(v, out.data());
-        return out;
-    };
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    png += be32(13) + ihdr + be32(Crc32(ihdr));
-    png += be32(0) + QByteArray("IDAT") + be32(Crc32("IDAT")); // the header is read up to here
-    png += be32(0) + QByteArray("IEND") + be32(Crc32("IEND"));
-    return png;
+    return QByteArray(testsupport::kPngSignature, 8) + testsupport::PngChunk("IHDR", QByteArray(fields, sizeof fields))
+         + testsupport::PngChunk("IDAT", {}) + testsupport::PngChunk("IEND", {});
 }
 
 TEST(WindowTexts, EveryReasonForAFileThatCannotBeOpenedOrSavedIsChinese)
@@ -79,10 +50,11 @@ TEST(WindowTexts, EveryReasonForAFileThatCannotBeOpenedOrSavedIsChinese)
     const QString good = window_testing::WritePng(pictures, QStringLiteral("good.png"), noise);
     QFile whole(good);
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
-    WriteBytes(pictures.filePath(QStringLiteral("cut.png")), whole.readAll().left(whole.size() / 2));
-    WriteBytes(pictures.filePath(QStringLiteral("empty.png")), {});
-    WriteBytes(pictures.filePath(QStringLiteral("notes.png")), "just some notes");
-    WriteBytes(pictures.filePath(QStringLiteral("huge.png")), HugePngHeader());
+    using testsupport::WriteBytes;
+    ASSERT_TRUE(WriteBytes(pictures.filePath(QStringLiteral("cut.png")), whole.readAll().left(whole.size() / 2)));
+    ASSERT_TRUE(WriteBytes(pictures.filePath(QStringLiteral("empty.png")), {}));
+    ASSERT_TRUE(WriteBytes(pictures.filePath(QStringLiteral("notes.png")), "just some notes"));
+    ASSERT_TRUE(WriteBytes(pictures.filePath(QStringLiteral("huge.png")), HugePngHeader()));
     ASSERT_TRUE(QDir(pictures.path()).mkdir(QStringLiteral("folder.png")));
     // In the way of the result of good.png.
     ASSERT_TRUE(QDir(program.filePath(QStringLiteral("SAVE"))).mkdir(QStringLiteral("good.png.png")));

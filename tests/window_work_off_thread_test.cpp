@@ -22,31 +22,18 @@
 namespace {
 
 using app::Form1;
-using window_testing::DropFiles;
-using window_testing::Recorded;
-using window_testing::ReleaseMouseAt;
-using window_testing::RunWindow;
-using window_testing::Shown;
-using window_testing::TestOptions;
-
-QImage Flat(int width, int height, QRgb color)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(color);
-    return image;
-}
+using namespace window_testing;
 
 bool Busy() { return QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor; }
 
 // Holds each decode or encode on its thread until `during` (on the window's
 // thread, which must keep handling events meanwhile) returns true.
-class WindowWorkOffThread : public ::testing::Test {
+class WindowWorkOffThread : public PicturesAndProgram {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(pictures.isValid());
-        ASSERT_TRUE(program.isValid());
-        ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
+        PicturesAndProgram::SetUp();
+        ASSERT_TRUE(MakeSaveFolder());
         a = window_testing::WritePng(pictures, QStringLiteral("A.png"), Flat(7, 5, qRgb(10, 20, 30)));
         b = window_testing::WritePng(pictures, QStringLiteral("B.png"), Flat(3, 2, qRgb(1, 2, 3)));
         options.onWorkOffThread = [this] {
@@ -81,9 +68,6 @@ protected:
         EXPECT_FALSE(onWindowThread);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor ends with the work";
     }
-    QString Saved(const QString& name) const { return program.filePath(QStringLiteral("SAVE/") + name); }
-
-    QTemporaryDir pictures, program;
     QString a, b;
     Recorded recorded;
     app::Form1Options options = TestOptions(recorded, program.path());
@@ -179,7 +163,7 @@ TEST_F(WindowWorkOffThread, SaveIsEncodedUnderTheBusyCursorAndADropDuringItWaits
     during = [&](int work) {
         if (work == 2) { // the save
             EXPECT_TRUE(Busy());
-            EXPECT_FALSE(QFileInfo::exists(Saved(QStringLiteral("A.png.png"))));
+            EXPECT_FALSE(QFileInfo::exists(SavedPath(QStringLiteral("A.png.png"))));
             DropFiles(form.Pic1, {b});
             EXPECT_EQ(form.state().SourceFileName, QStringLiteral("A.png"));
         }
@@ -192,14 +176,13 @@ TEST_F(WindowWorkOffThread, SaveIsEncodedUnderTheBusyCursorAndADropDuringItWaits
                      },
                      [&] {
                          form.CMDSAVE->click();
-                         EXPECT_TRUE(QFileInfo::exists(Saved(QStringLiteral("A.png.png"))));
+                         EXPECT_TRUE(QFileInfo::exists(SavedPath(QStringLiteral("A.png.png"))));
                          EXPECT_FALSE(Busy());
                      },
                      [&] { EXPECT_EQ(form.state().SourceFileName, QStringLiteral("B.png")); }});
     EXPECT_EQ(works, 3);
     EXPECT_TRUE(recorded.messages.isEmpty());
-    mGdip::StartImaging(false, false, {}, 0, {});
-    const mGdip::LoadedImage saved = mGdip::LoadImageFile(Saved(QStringLiteral("A.png.png")));
+    const mGdip::LoadedImage saved = LoadSaved(SavedPath(QStringLiteral("A.png.png")));
     ASSERT_TRUE(mGdip::Succeeded(saved.status));
     EXPECT_EQ(saved.image.width(), 7);
     EXPECT_EQ(saved.image.pixels().row(4)[6], 0xFF0A141Eu);
