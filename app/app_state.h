@@ -1,6 +1,6 @@
 #pragma once
-// Everything the window's handlers and the command loop share, in one record
-// owned by the window.
+// Everything the window's rules and the command loop share, in one record
+// owned by the window's model.
 
 #include "imaging/mgdip.h"
 #include "passes/pass_command.h"
@@ -41,7 +41,7 @@ struct AppState {
     RgbChannels ReplacementColor;
     passes::Argb LastPickedPixel = 0; // kept between clicks: a failed read leaves it
 
-    // Not in the original record: what makes re-entry during a pass safe.
+    // What makes re-entry during a pass safe.
     bool PassRunning = false;   // handlers now run inside one of a pass's yields
     bool SaveRequested = false; // a save clicked during a pass, done after it
     // A decode or an encode runs on another thread: the window paints, user

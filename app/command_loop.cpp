@@ -7,7 +7,11 @@ namespace app {
 
 WindowModel::WindowModel(ModelView& view, ModelOptions options) : view_(view), options_(std::move(options)) {}
 
-WindowModel::~WindowModel() = default;
+WindowModel::~WindowModel()
+{
+    // The start-up failure is no longer this view's to show.
+    mGdip::SetMessagePresenter({});
+}
 
 void WindowModel::Start(mGdip::Surface source, mGdip::Surface result, passes::OleColor resultBackColor)
 {
