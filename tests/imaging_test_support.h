@@ -58,6 +58,7 @@ long long FirstDifference(const QImage& a, const QImage& b);
 
 // The file builders the fuzzer's seeds and the benchmarks use too.
 using fixtures::Crc32;
+using fixtures::EncodeWithQt;
 using fixtures::kPngSignature;
 using fixtures::MakeGif;
 using fixtures::PngChunk;
