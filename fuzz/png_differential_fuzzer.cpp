@@ -1,20 +1,23 @@
 // libFuzzer target: the fast PNG reader against libpng. Whatever the fast
 // reader accepts, libpng must accept with the same pixels. Each input runs
-// as it is and once more with every chunk's CRC made right, so that the
-// mutations reach the zlib stream, the filters and the chunk rules instead
-// of stopping at a CRC.
+// as it is, once more with every chunk's CRC made right, and once with the
+// zlib checksum made to match what ISA-L inflates too, so that mutations
+// reach the deflate data, the filters and the chunk rules instead of
+// stopping at a checksum.
 #include "imaging/limits.h"
 #include "imaging/png_codec.h"
 #include "imaging/png_fast_reader.h"
 
 #include <QBuffer>
 
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -61,6 +64,44 @@ QByteArray WithCrcsFixed(QByteArray bytes)
     return bytes;
 }
 
+std::uint32_t BigEndian32(const unsigned char* p)
+{
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// The same bytes with the Adler-32 after the deflate data set to that of
+// ISA-L's output (and the CRCs fixed); empty when ISA-L cannot inflate it.
+QByteArray WithAdlerFixed(QByteArray bytes)
+{
+    auto* p = reinterpret_cast<unsigned char*>(bytes.data());
+    std::vector<qsizetype> where; // the file offset of each byte of the zlib stream
+    std::vector<unsigned char> stream;
+    for (qsizetype at = 8; at + 12 <= bytes.size();) {
+        const std::uint32_t length = BigEndian32(p + at);
+        if (length > static_cast<std::uint64_t>(bytes.size() - at - 12)) break;
+        if (std::memcmp(p + at + 4, "IDAT", 4) == 0)
+            for (std::uint32_t i = 0; i < length; ++i) {
+                where.push_back(at + 8 + i);
+                stream.push_back(p[at + 8 + i]);
+            }
+        at += 12 + static_cast<qsizetype>(length);
+    }
+    if (stream.size() < 7) return {};
+    static std::vector<unsigned char> out(8 << 20);
+    static inflate_state state;
+    isal_inflate_init(&state);
+    state.next_in = stream.data() + 2;
+    state.avail_in = static_cast<std::uint32_t>(stream.size() - 2);
+    state.next_out = out.data();
+    state.avail_out = static_cast<std::uint32_t>(out.size());
+    if (isal_inflate_stateless(&state) != ISAL_DECOMP_OK) return {};
+    const std::size_t end = static_cast<std::size_t>(state.next_in - stream.data());
+    if (end + 4 > stream.size()) return {};
+    const auto adler = static_cast<std::uint32_t>(adler32(1, out.data(), state.total_out));
+    for (int i = 0; i < 4; ++i) p[where[end + static_cast<std::size_t>(i)]] = static_cast<unsigned char>(adler >> (24 - 8 * i));
+    return WithCrcsFixed(bytes);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -76,5 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Compare(bytes);
     const QByteArray fixed = WithCrcsFixed(bytes);
     if (fixed != bytes) Compare(fixed);
+    const QByteArray checksummed = WithAdlerFixed(bytes);
+    if (!checksummed.isEmpty() && checksummed != fixed) Compare(checksummed);
     return 0;
 }
