@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace mGdip::detail {
@@ -193,24 +194,30 @@ struct Header {
 // The rows: inflated a batch at a time, unfiltered in place (each row's
 // predecessor is the row before it in the batch, or the last row of the
 // previous batch) and converted into the bitmap.
-bool DecodeRows(IdatInflater& inflater, const Header& h, QImage& image)
+// False with `outOfMemory` set when the row buffers (as large as a row
+// each, for the widest images) cannot be had.
+bool DecodeRows(IdatInflater& inflater, const Header& h, QImage& image, bool* outOfMemory)
 {
     const std::size_t rowBytes = std::size_t{h.width} * static_cast<std::size_t>(h.channels), stride = rowBytes + 1;
     const std::size_t rowsPerBatch = std::clamp<std::size_t>(kBatchBytes / stride, 1, h.height);
-    std::vector<std::uint8_t> batch(rowsPerBatch * stride), prior(rowBytes, 0);
+    const std::unique_ptr<std::uint8_t[]> batchMemory(new (std::nothrow) std::uint8_t[rowsPerBatch * stride]),
+        prior(new (std::nothrow) std::uint8_t[rowBytes]());
+    *outOfMemory = !batchMemory || !prior;
+    if (*outOfMemory) return false;
+    std::uint8_t* const batch = batchMemory.get();
     auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
     const std::size_t wordsPerLine = static_cast<std::size_t>(image.bytesPerLine()) / 4;
     for (std::uint32_t y = 0; y < h.height;) {
         const std::size_t rows = std::min<std::size_t>(rowsPerBatch, h.height - y);
-        if (!inflater.Fill(batch.data(), rows * stride)) return false;
-        const std::uint8_t* above = prior.data();
+        if (!inflater.Fill(batch, rows * stride)) return false;
+        const std::uint8_t* above = prior.get();
         for (std::size_t r = 0; r < rows; ++r, ++y) {
-            std::uint8_t* row = batch.data() + r * stride;
+            std::uint8_t* row = batch + r * stride;
             if (!UnfilterRow(row[0], row + 1, above, rowBytes, h.channels)) return false;
             ConvertRowToArgb(h.colorType, row + 1, bits + y * wordsPerLine, h.width);
             above = row + 1;
         }
-        std::memcpy(prior.data(), above, rowBytes);
+        std::memcpy(prior.get(), above, rowBytes);
     }
     return true;
 }
@@ -293,7 +300,9 @@ FastPngResult DecodeCommonPng(QIODevice& in)
     QImage image = AllocateBitmap(static_cast<std::int32_t>(h.width), static_cast<std::int32_t>(h.height), Contents::Unspecified);
     if (image.isNull()) return Aside("out of memory");
     IdatInflater inflater(chunks, idatLimit, rawBytes);
-    if (!DecodeRows(inflater, h, image)) return Aside(*inflater.why() ? inflater.why() : "a row has an unknown filter type");
+    bool outOfMemory = false;
+    if (!DecodeRows(inflater, h, image, &outOfMemory))
+        return Aside(outOfMemory ? "out of memory" : *inflater.why() ? inflater.why() : "a row has an unknown filter type");
     if (!inflater.End()) return Aside(inflater.why());
     if (const char* why = CheckTail(chunks, idatLimit, inflater.afterImageData())) return Aside(why);
     return {std::move(image), FastPngOutcome::Decoded, ""};
