@@ -38,6 +38,15 @@ auto DecodeBytes(const QByteArray& bytes, Decode decode)
     return decode(buffer);
 }
 
+// The one known difference (png_fast_reader.h): zlib refuses a Huffman code
+// that is incomplete, ISA-L decodes with it. Its words name nothing else.
+bool IncompleteCodeOnly(const QString& libpngReason)
+{
+    for (const char* words : {"invalid literal/lengths set", "invalid distances set", "invalid code lengths set"})
+        if (libpngReason.contains(QLatin1String(words))) return true;
+    return false;
+}
+
 void Compare(const QByteArray& bytes)
 {
     const FastPngResult fast = DecodeBytes(bytes, DecodeCommonPng);
@@ -46,6 +55,7 @@ void Compare(const QByteArray& bytes)
         return;
     }
     const PngDecodeResult libpng = DecodeBytes(bytes, DecodePngWithLibpng);
+    if (libpng.failure && IncompleteCodeOnly(libpng.failure.detail)) return;
     if (libpng.failure) Fault("the fast reader accepts what libpng refuses", qPrintable(libpng.failure.detail));
     if (fast.image != libpng.image) Fault("the fast reader's pixels differ from libpng's", "");
 }

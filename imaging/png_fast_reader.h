@@ -8,6 +8,13 @@
 // Whatever it does not take (another layout, or anything damaged, truncated
 // or unusual) it leaves to libpng, which decides and gives the reason, so
 // refusals are libpng's word for word.
+//
+// One known exception: a deflate block whose Huffman code is incomplete
+// (some bit patterns unassigned) is refused by zlib, and so by libpng, before
+// it decodes anything; ISA-L decodes it, and when the data never uses the
+// missing codes and its checksum holds, this reader takes the file. Such
+// streams come only from broken or hand-made encoders, the pixels are exactly
+// what was compressed, and telling would take a second decode of the stream.
 
 #include <QImage>
 
