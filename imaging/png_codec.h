@@ -1,7 +1,8 @@
 #pragma once
-// PNG through libpng directly: decoding straight into ARGB32 rows and
-// encoding with settings chosen for speed, which the generic Qt codec does
-// not expose.
+// PNG without the generic Qt codec: decoding straight into ARGB32 rows (the
+// common layouts by the fast reader, every other through libpng) and
+// encoding through libpng with settings chosen for speed, which Qt does not
+// expose.
 
 #include "byte_sink.h"
 #include "failure.h"
