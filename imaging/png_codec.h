@@ -1,7 +1,8 @@
 #pragma once
-// PNG through libpng directly: decoding straight into ARGB32 rows and
-// encoding with settings chosen for speed, which the generic Qt codec does
-// not expose.
+// PNG without the generic Qt codec: decoding straight into ARGB32 rows (the
+// common layouts by the fast reader, every other through libpng) and
+// encoding through libpng with settings chosen for speed, which Qt does not
+// expose.
 
 #include "byte_sink.h"
 #include "failure.h"
@@ -24,8 +25,13 @@ struct PngDecodeResult {
 // Reads a whole PNG from `in` (positioned at its signature; `in.size()` is
 // the file's size). Images beyond the pixel limit are refused from their
 // header, before anything in proportion to their size is allocated; ancillary
-// chunks are skipped unread.
+// chunks are skipped unread. The common layouts take the fast reader
+// (png_fast_reader.h); the rest, and every file it does not accept, libpng.
 PngDecodeResult DecodePng(QIODevice& in);
+
+// The same through libpng alone: what decides every file the fast reader
+// leaves, and the reference it is measured and tested against.
+PngDecodeResult DecodePngWithLibpng(QIODevice& in);
 
 // Writes `argb32` (Format_ARGB32) as an 8-bit RGBA PNG into `out`. On
 // failure returns false with the encoder's words in `reason` (the sink keeps

@@ -137,7 +137,7 @@ std::int64_t RawDataBytes(const Header& h)
 
 } // namespace
 
-PngDecodeResult DecodePng(QIODevice& in)
+PngDecodeResult DecodePngWithLibpng(QIODevice& in)
 {
     // The size from IHDR before libpng sees it, so an image beyond the limit
     // is "too large" whatever libpng would say about it.

@@ -1,0 +1,311 @@
+// The rules below follow what libpng 1.6 does with the decoder's settings
+// (every ancillary chunk skipped, no colour transforms), restricted to what
+// is plainly acceptable to it: bad CRCs of critical chunks, a zlib stream
+// that is damaged, ends early, has the wrong checksum or declares a window
+// smaller than the image data, a bad filter type, missing IEND, lengths
+// beyond libpng's chunk limits, or any critical chunk out of place all step
+// aside. Ancillary chunks are skipped without their CRC checked, as libpng
+// only warns about those.
+#include "png_fast_reader.h"
+
+#include "bitmap_memory.h"
+#include "limits.h"
+#include "png_chunk_stream.h"
+#include "png_row_convert.h"
+#include "png_row_unfilter.h"
+
+#include <QIODevice>
+
+#include <isa-l/igzip_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace mGdip::detail {
+namespace {
+
+constexpr std::uint32_t kIHDR = PngChunkType("IHDR"), kIDAT = PngChunkType("IDAT"), kIEND = PngChunkType("IEND"),
+                        kPLTE = PngChunkType("PLTE"), kTRNS = PngChunkType("tRNS");
+
+// libpng's own limits at the decoder's settings: the chunk memory cap for any
+// chunk, and for IDAT the most that image data could take.
+constexpr std::uint32_t kChunkLimit = 4 << 20;
+// Deflate expands at most about 1032 times: a header that promises more
+// pixel data than the file could hold is cut short.
+constexpr std::int64_t kMaxInflation = 1100;
+constexpr std::int64_t kInflationSlack = 1 << 20;
+// Filtered rows inflated per batch: enough to keep ISA-L's calls long, small
+// enough to stay in the cache while they are unfiltered.
+constexpr std::size_t kBatchBytes = 512 << 10;
+constexpr std::size_t kInputPiece = 256 << 10;
+constexpr std::size_t kDirectPiece = 64 << 10;
+
+FastPngResult Aside(const char* why) { return {QImage(), FastPngOutcome::LeftToLibpng, why}; }
+FastPngResult Other(const char* why) { return {QImage(), FastPngOutcome::OtherLayout, why}; }
+
+std::uint32_t BigEndian32(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+std::uint64_t IdatLimit(std::uint32_t width, std::uint32_t height, int channels)
+{
+    const std::uint64_t rowFactor = std::uint64_t{width} * static_cast<std::uint64_t>(channels) + 1;
+    std::uint64_t limit = height > 0xFFFFFFFFu / rowFactor ? 0x7FFFFFFFu : rowFactor * height;
+    limit += 6 + 5 * (limit / std::min<std::uint64_t>(rowFactor, 32566) + 1);
+    return std::max<std::uint64_t>(std::min<std::uint64_t>(limit, 0x7FFFFFFFu), kChunkLimit);
+}
+
+// The zlib stream spread over the IDAT chunks, inflated by ISA-L.
+class IdatInflater {
+public:
+    IdatInflater(PngChunkStream& chunks, std::uint64_t idatLimit, std::uint64_t rawBytes)
+        : chunks_(chunks), idatLimit_(idatLimit), rawBytes_(rawBytes), state_(std::make_unique<inflate_state>())
+    {
+        isal_inflate_init(state_.get());
+        // The two header bytes are read here; ISA-L checks the Adler-32 at the end.
+        state_->crc_flag = ISAL_ZLIB_NO_HDR_VER;
+        state_->hist_bits = 0;
+    }
+
+    // Exactly `size` bytes of the inflated data.
+    bool Fill(std::uint8_t* out, std::size_t size)
+    {
+        inflate_state& s = *state_;
+        s.next_out = out;
+        s.avail_out = static_cast<std::uint32_t>(size);
+        while (s.avail_out > 0) {
+            if (s.block_state == ISAL_BLOCK_FINISH) return Fail("the zlib stream ends before the image");
+            if (!Step()) return false;
+        }
+        return true;
+    }
+
+    // After the last row: the stream ends, with its checksum, and gives no
+    // more bytes.
+    bool End()
+    {
+        inflate_state& s = *state_;
+        std::uint8_t scratch[64];
+        while (s.block_state != ISAL_BLOCK_FINISH) {
+            s.next_out = scratch;
+            s.avail_out = sizeof scratch;
+            if (!Step()) return false;
+            if (s.avail_out != sizeof scratch) return Fail("more image data than the image holds");
+        }
+        return true;
+    }
+
+    const char* why() const { return why_; }
+    // True once the header of the chunk after the last IDAT has been read.
+    bool afterImageData() const { return afterImageData_; }
+
+private:
+    bool Fail(const char* why)
+    {
+        why_ = why;
+        return false;
+    }
+
+    // One call of ISA-L, with input fetched first when it has none.
+    bool Step()
+    {
+        inflate_state& s = *state_;
+        if (s.avail_in == 0 && !NextInput()) return false;
+        if (header_ < 2) {
+            headerBytes_[header_++] = *s.next_in++;
+            --s.avail_in;
+            return header_ < 2 || HeaderOk();
+        }
+        const std::uint32_t inBefore = s.avail_in, outBefore = s.avail_out;
+        const int ret = isal_inflate(&s);
+        if (ret < 0 || ret == ISAL_NEED_DICT) return Fail("the zlib stream is damaged");
+        if (s.avail_in == inBefore && s.avail_out == outBefore && s.block_state != ISAL_BLOCK_FINISH && s.avail_in > 0)
+            return Fail("the zlib stream does not advance");
+        return true;
+    }
+
+    bool HeaderOk()
+    {
+        const unsigned cmf = headerBytes_[0], flg = headerBytes_[1];
+        if ((cmf * 256 + flg) % 31 != 0 || (cmf & 0x0F) != 8 || (cmf >> 4) > 7 || (flg & 0x20) != 0)
+            return Fail("not a zlib stream libpng takes");
+        // zlib keeps only the declared window between calls; libpng inflates
+        // row by row, so a small window is safe only when it holds everything.
+        if ((cmf >> 4) < 7 && rawBytes_ > (std::uint64_t{1} << ((cmf >> 4) + 8))) return Fail("a small zlib window");
+        return true;
+    }
+
+    // The next piece of image data. A large IDAT is handed over in place;
+    // small ones (libpng writes 8 KB each) are gathered into one piece, since
+    // ISA-L takes a detour through its own buffer on short calls. Moving to
+    // the next chunk checks the CRC of the one before.
+    bool NextInput()
+    {
+        std::size_t staged = 0;
+        while (staged < stage_.size() && !afterImageData_) {
+            if (chunks_.unread() > 0) {
+                if (staged == 0 && chunks_.unread() >= kDirectPiece) {
+                    const ChunkPiece piece = chunks_.Read(kInputPiece);
+                    if (piece.size == 0) return Fail("the file ends early");
+                    return Give(piece.data, piece.size);
+                }
+                const ChunkPiece piece = chunks_.Read(stage_.size() - staged);
+                if (piece.size == 0) return Fail("the file ends early");
+                std::memcpy(stage_.data() + staged, piece.data, piece.size);
+                staged += piece.size;
+                continue;
+            }
+            if (!chunks_.Finish(true)) return Fail(chunks_.fileEnded() ? "the file ends early" : "an IDAT CRC is wrong");
+            if (chunks_.NextChunk() != PngChunkStream::Header::Ok) return Fail("the file ends early or a chunk is invalid");
+            if (chunks_.type() != kIDAT) afterImageData_ = true;
+            else if (chunks_.length() > idatLimit_) return Fail("an IDAT beyond libpng's limit");
+        }
+        if (staged == 0) return Fail("the image data ends early");
+        return Give(stage_.data(), staged);
+    }
+
+    bool Give(const std::uint8_t* data, std::size_t size)
+    {
+        state_->next_in = const_cast<std::uint8_t*>(data);
+        state_->avail_in = static_cast<std::uint32_t>(size);
+        return true;
+    }
+
+    PngChunkStream& chunks_;
+    std::uint64_t idatLimit_, rawBytes_;
+    std::unique_ptr<inflate_state> state_;
+    std::vector<std::uint8_t> stage_ = std::vector<std::uint8_t>(kInputPiece);
+    bool afterImageData_ = false;
+    std::uint8_t headerBytes_[2] = {};
+    int header_ = 0;
+    const char* why_ = "";
+};
+
+struct Header {
+    std::uint32_t width = 0, height = 0;
+    int colorType = 0;
+    int channels = 0;
+};
+
+// The rows: inflated a batch at a time, unfiltered in place (each row's
+// predecessor is the row before it in the batch, or the last row of the
+// previous batch) and converted into the bitmap.
+// False with `outOfMemory` set when the row buffers (as large as a row
+// each, for the widest images) cannot be had.
+bool DecodeRows(IdatInflater& inflater, const Header& h, QImage& image, bool* outOfMemory)
+{
+    const std::size_t rowBytes = std::size_t{h.width} * static_cast<std::size_t>(h.channels), stride = rowBytes + 1;
+    const std::size_t rowsPerBatch = std::clamp<std::size_t>(kBatchBytes / stride, 1, h.height);
+    const std::unique_ptr<std::uint8_t[]> batchMemory(new (std::nothrow) std::uint8_t[rowsPerBatch * stride]),
+        prior(new (std::nothrow) std::uint8_t[rowBytes]());
+    *outOfMemory = !batchMemory || !prior;
+    if (*outOfMemory) return false;
+    std::uint8_t* const batch = batchMemory.get();
+    auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
+    const std::size_t wordsPerLine = static_cast<std::size_t>(image.bytesPerLine()) / 4;
+    for (std::uint32_t y = 0; y < h.height;) {
+        const std::size_t rows = std::min<std::size_t>(rowsPerBatch, h.height - y);
+        if (!inflater.Fill(batch, rows * stride)) return false;
+        const std::uint8_t* above = prior.get();
+        for (std::size_t r = 0; r < rows; ++r, ++y) {
+            std::uint8_t* row = batch + r * stride;
+            if (!UnfilterRow(row[0], row + 1, above, rowBytes, h.channels)) return false;
+            ConvertRowToArgb(h.colorType, row + 1, bits + y * wordsPerLine, h.width);
+            above = row + 1;
+        }
+        std::memcpy(prior.get(), above, rowBytes);
+    }
+    return true;
+}
+
+// After the image data: more IDAT chunks (their CRCs checked), skipped
+// ancillary chunks, and IEND.
+// `headerRead`: the stream stands on a chunk's header already read, else in
+// the last IDAT.
+const char* CheckTail(PngChunkStream& chunks, std::uint64_t idatLimit, bool headerRead)
+{
+    if (!headerRead && !chunks.Finish(true)) return "the last IDAT is cut or its CRC is wrong";
+    for (;; headerRead = false) {
+        if (!headerRead && chunks.NextChunk() != PngChunkStream::Header::Ok) return "no IEND";
+        const std::uint32_t type = chunks.type();
+        if (type == kIEND) {
+            if (chunks.length() != 0 || !chunks.Finish(true)) return "IEND is not empty or its CRC is wrong";
+            return nullptr;
+        }
+        if (type == kIDAT) {
+            if (chunks.length() > idatLimit || !chunks.Finish(true)) return "a later IDAT is too large, cut or wrong";
+        } else if (chunks.ancillary() && type != kTRNS) {
+            if (chunks.length() > kChunkLimit || !chunks.Finish(false)) return "an ancillary chunk is too large or cut";
+        } else {
+            return "a critical chunk after the image data";
+        }
+    }
+}
+
+} // namespace
+
+FastPngResult DecodeCommonPng(QIODevice& in)
+{
+    PngChunkStream chunks(in);
+    if (!chunks.ReadSignature()) return Aside("no PNG signature");
+    if (chunks.NextChunk() != PngChunkStream::Header::Ok || chunks.type() != kIHDR || chunks.length() != 13)
+        return Aside("no IHDR");
+    std::uint8_t ihdr[13];
+    for (std::size_t got = 0; got < sizeof ihdr;) {
+        const ChunkPiece piece = chunks.Read(sizeof ihdr - got);
+        if (piece.size == 0) return Aside("IHDR is cut");
+        std::memcpy(ihdr + got, piece.data, piece.size);
+        got += piece.size;
+    }
+    if (!chunks.Finish(true)) return Aside("IHDR is cut or its CRC is wrong");
+
+    Header h;
+    h.width = BigEndian32(ihdr);
+    h.height = BigEndian32(ihdr + 4);
+    const int depth = ihdr[8];
+    h.colorType = ihdr[9];
+    if (h.width == 0 || h.height == 0 || h.width > 0x7FFFFFFFu || h.height > 0x7FFFFFFFu || ihdr[10] != 0 || ihdr[11] != 0
+        || ihdr[12] > 1)
+        return Aside("IHDR fields libpng refuses");
+    switch (h.colorType) {
+    case 0: h.channels = 1; break;
+    case 2: h.channels = 3; break;
+    case 4: h.channels = 2; break;
+    case 6: h.channels = 4; break;
+    case 3: return Other("a palette");
+    default: return Aside("an invalid colour type");
+    }
+    if (depth != 8) return Other("not 8 bits per channel");
+    if (ihdr[12] != 0) return Other("interlaced");
+    if (!FitsLimits(h.width, h.height)) return Aside("too large");
+    const std::uint64_t rawBytes = (std::uint64_t{h.width} * static_cast<std::uint64_t>(h.channels) + 1) * h.height;
+    if (static_cast<std::int64_t>(rawBytes) > in.size() * kMaxInflation + kInflationSlack)
+        return Aside("more image data than the file could hold");
+    const std::uint64_t idatLimit = IdatLimit(h.width, h.height, h.channels);
+
+    for (;;) {
+        if (chunks.NextChunk() != PngChunkStream::Header::Ok) return Aside("no image data");
+        const std::uint32_t type = chunks.type();
+        if (type == kIDAT) break;
+        if (type == kPLTE || type == kTRNS) return Other("a palette or a transparent colour");
+        if (!chunks.ancillary()) return Aside("a critical chunk before the image data");
+        if (chunks.length() > kChunkLimit || !chunks.Finish(false)) return Aside("an ancillary chunk is too large or cut");
+    }
+    if (chunks.length() > idatLimit) return Aside("an IDAT beyond libpng's limit");
+
+    QImage image = AllocateBitmap(static_cast<std::int32_t>(h.width), static_cast<std::int32_t>(h.height), Contents::Unspecified);
+    if (image.isNull()) return Aside("out of memory");
+    IdatInflater inflater(chunks, idatLimit, rawBytes);
+    bool outOfMemory = false;
+    if (!DecodeRows(inflater, h, image, &outOfMemory))
+        return Aside(outOfMemory ? "out of memory" : *inflater.why() ? inflater.why() : "a row has an unknown filter type");
+    if (!inflater.End()) return Aside(inflater.why());
+    if (const char* why = CheckTail(chunks, idatLimit, inflater.afterImageData())) return Aside(why);
+    return {std::move(image), FastPngOutcome::Decoded, ""};
+}
+
+} // namespace mGdip::detail

@@ -1,0 +1,174 @@
+// The fast PNG reader against libpng: the same pixels for every file it
+// takes, the common layouts taken, every other left to libpng, and every
+// damaged file refused with libpng's kind and words.
+#include "fixtures/sample_files.h"
+#include "imaging/png_codec.h"
+#include "imaging/png_fast_reader.h"
+
+#include <QBuffer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace mGdip::detail;
+
+struct AllWays {
+    FastPngResult fast;
+    PngDecodeResult combined, libpng;
+};
+
+AllWays Decode(const QByteArray& bytes)
+{
+    auto run = [&](auto decode) {
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        return decode(buffer);
+    };
+    return {run(DecodeCommonPng), run(DecodePng), run(DecodePngWithLibpng)};
+}
+
+int g_filterShift = 0;
+int ShiftedFilter(std::uint32_t y) { return static_cast<int>((y + static_cast<std::uint32_t>(g_filterShift)) % 5); }
+
+std::size_t Channels(int colorType) { return colorType == 0 ? 1 : colorType == 4 ? 2 : colorType == 2 ? 3 : 4; }
+
+fixtures::FilteredPng Png(std::uint32_t width, std::uint32_t height, int colorType, std::uint32_t seed)
+{
+    fixtures::FilteredPng png;
+    png.width = width;
+    png.height = height;
+    png.colorType = colorType;
+    png.pixels = fixtures::RandomBytes(width * height * Channels(colorType), seed);
+    return png;
+}
+
+void ExpectSameAsLibpng(const AllWays& all)
+{
+    EXPECT_EQ(all.combined.failure.kind, all.libpng.failure.kind);
+    EXPECT_EQ(all.combined.failure.detail, all.libpng.failure.detail);
+    EXPECT_TRUE(all.combined.image == all.libpng.image);
+}
+
+TEST(FastPngReader, CommonLayoutsGiveLibpngsPixels)
+{
+    const std::uint32_t sizes[][2] = {{1, 1}, {1, 9}, {9, 1}, {2, 3}, {5, 7}, {17, 4}, {33, 6}, {64, 5}, {301, 3}};
+    const std::vector<std::vector<std::size_t>> splits = {{}, {1}, {0, 3, 0, 0, 1, 40}, {7, 0}};
+    for (const int colorType : {0, 2, 4, 6})
+        for (const auto& size : sizes)
+            for (std::size_t s = 0; s < splits.size(); ++s) {
+                SCOPED_TRACE(testing::Message() << "type " << colorType << ", " << size[0] << "x" << size[1] << ", split " << s);
+                fixtures::FilteredPng png = Png(size[0], size[1], colorType, size[0] * 31 + size[1]);
+                g_filterShift = static_cast<int>(s + size[0]); // single rows meet every filter too
+                png.filterOf = ShiftedFilter;
+                png.idatSizes = splits[s];
+                const AllWays all = Decode(fixtures::MakeFilteredPng(png));
+                ASSERT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
+                ASSERT_FALSE(all.libpng.failure) << qPrintable(all.libpng.failure.detail);
+                EXPECT_EQ(all.fast.image.format(), QImage::Format_ARGB32);
+                EXPECT_TRUE(all.fast.image == all.libpng.image);
+                ExpectSameAsLibpng(all);
+            }
+    // Long rows of smooth content, where Paeth and Average pick every predictor.
+    fixtures::FilteredPng smooth = Png(1000, 12, 6, 1);
+    for (std::size_t i = 0; i < smooth.pixels.size(); ++i) smooth.pixels[i] = static_cast<std::uint8_t>((i / 4) % 7 * 3 + smooth.pixels[i] % 3);
+    const AllWays all = Decode(fixtures::MakeFilteredPng(smooth));
+    ASSERT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
+    EXPECT_TRUE(all.fast.image == all.libpng.image);
+}
+
+TEST(FastPngReader, OtherLayoutsAreLeftToLibpng)
+{
+    int common = 0, other = 0;
+    for (const fixtures::NamedFile& file : fixtures::SeedFiles()) {
+        if (!file.name.endsWith(QStringLiteral(".png"))) continue;
+        SCOPED_TRACE(qPrintable(file.name));
+        const auto* ihdr = reinterpret_cast<const unsigned char*>(file.bytes.constData()) + 16;
+        const bool isCommon = ihdr[8] == 8 && ihdr[9] != 3 && ihdr[12] == 0 && !file.bytes.contains("tRNS");
+        const AllWays all = Decode(file.bytes);
+        EXPECT_EQ(all.fast.outcome, isCommon ? FastPngOutcome::Decoded : FastPngOutcome::OtherLayout) << all.fast.why;
+        ASSERT_FALSE(all.combined.failure) << qPrintable(all.combined.failure.detail);
+        ExpectSameAsLibpng(all);
+        ++(isCommon ? common : other);
+    }
+    // A transparent colour in an RGB file, inserted after IHDR.
+    QByteArray trns = fixtures::MakeFilteredPng(Png(6, 4, 2, 3));
+    trns.insert(33, fixtures::PngChunk("tRNS", QByteArray(6, '\0')));
+    const AllWays withTrns = Decode(trns);
+    EXPECT_EQ(withTrns.fast.outcome, FastPngOutcome::OtherLayout);
+    ExpectSameAsLibpng(withTrns);
+    EXPECT_GE(common, 6);
+    EXPECT_GE(other, 5);
+}
+
+// Offsets of every chunk (its length field) after the signature.
+std::vector<qsizetype> ChunkOffsets(const QByteArray& png)
+{
+    std::vector<qsizetype> offsets;
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        offsets.push_back(at);
+        const auto* p = reinterpret_cast<const unsigned char*>(png.constData()) + at;
+        at += 12 + (qsizetype{p[0]} << 24 | qsizetype{p[1]} << 16 | qsizetype{p[2]} << 8 | p[3]);
+    }
+    return offsets;
+}
+
+TEST(FastPngReader, DamagedFilesAreRefusedWithLibpngsReasons)
+{
+    fixtures::FilteredPng base = Png(37, 23, 6, 77);
+    base.idatSizes = {500, 0, 1, 300};
+    const QByteArray whole = fixtures::MakeFilteredPng(base);
+    ASSERT_EQ(Decode(whole).fast.outcome, FastPngOutcome::Decoded);
+
+    std::vector<std::pair<std::string, QByteArray>> damaged;
+    for (const qsizetype chunk : ChunkOffsets(whole)) { // every critical chunk's CRC
+        QByteArray bad = whole;
+        const auto length = static_cast<qsizetype>(static_cast<unsigned char>(bad[chunk + 2]) << 8 | static_cast<unsigned char>(bad[chunk + 3]));
+        bad[chunk + 8 + length] = static_cast<char>(bad[chunk + 8 + length] ^ 0x10);
+        damaged.push_back({"CRC of the chunk at " + std::to_string(chunk), bad});
+    }
+    for (qsizetype cut = 8; cut < whole.size(); cut += cut < 120 ? 1 : 7)
+        damaged.push_back({"cut at " + std::to_string(cut), whole.left(cut)});
+    fixtures::FilteredPng variant = base;
+    variant.badAdler = true;
+    damaged.push_back({"Adler-32", fixtures::MakeFilteredPng(variant)});
+    variant = base;
+    variant.rowsStored = 22;
+    damaged.push_back({"a row short", fixtures::MakeFilteredPng(variant)});
+    variant.rowsStored = 24;
+    damaged.push_back({"a row too many", fixtures::MakeFilteredPng(variant)});
+    variant = base;
+    variant.filterOf = [](std::uint32_t y) { return y == 5 ? 5 : 1; };
+    damaged.push_back({"filter type 5", fixtures::MakeFilteredPng(variant)});
+
+    int refusedByLibpng = 0;
+    for (const auto& [what, bytes] : damaged) {
+        SCOPED_TRACE(what);
+        const AllWays all = Decode(bytes);
+        EXPECT_NE(all.fast.outcome, FastPngOutcome::Decoded);
+        EXPECT_TRUE(all.fast.image.isNull());
+        ExpectSameAsLibpng(all);
+        refusedByLibpng += all.libpng.failure ? 1 : 0;
+    }
+    // libpng takes one more row of data than the image needs, with a warning.
+    EXPECT_EQ(refusedByLibpng, static_cast<int>(damaged.size()) - 1);
+    EXPECT_EQ(Decode(whole.left(whole.size() - 12)).combined.failure.kind, mGdip::FailureKind::Truncated);
+}
+
+TEST(FastPngReader, WhatLibpngOnlyWarnsAboutIsTakenToo)
+{
+    const QByteArray png = fixtures::MakeFilteredPng(Png(8, 8, 2, 9));
+    QByteArray text = fixtures::PngChunk("tEXt", QByteArray("Comment\0hello", 13));
+    text[text.size() - 1] = static_cast<char>(text[text.size() - 1] ^ 0x01); // a bad CRC in an ancillary chunk
+    QByteArray withText = png;
+    withText.insert(33, text);
+    for (const QByteArray& bytes : {withText, png + QByteArray("trailing bytes after IEND")}) {
+        const AllWays all = Decode(bytes);
+        EXPECT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
+        ASSERT_FALSE(all.libpng.failure) << qPrintable(all.libpng.failure.detail);
+        EXPECT_TRUE(all.fast.image == all.libpng.image);
+    }
+}
+
+} // namespace
