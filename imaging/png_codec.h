@@ -1,7 +1,6 @@
 #pragma once
-// PNG through libpng directly: decoding straight into ARGB32 rows and
-// encoding with settings chosen for speed, which the generic Qt codec does
-// not expose.
+// PNG decoding through libpng directly, straight into ARGB32 rows, and
+// encoding through the project's own fast writer.
 
 #include "byte_sink.h"
 #include "failure.h"
