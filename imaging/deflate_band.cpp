@@ -70,73 +70,111 @@ bool CompressThorough(libdeflate_compressor*& compressor, const std::uint8_t* da
     return last || ContinueDeflateStream(out, start);
 }
 
-// Reads a deflate stream's bits, least significant first, as the format packs them.
+// Reads a deflate stream's bits, least significant first, as the format
+// packs them. Reading past the end yields zeros and marks the reader failed.
 class BitReader {
 public:
-    BitReader(const std::uint8_t* data, std::size_t size) : data_(data), bits_(size * 8) {}
+    BitReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
-    bool failed() const { return failed_; }
-    std::size_t position() const { return at_; }
+    bool failed() const { return position() > size_ * 8; }
+    std::size_t position() const { return next_ * 8 - static_cast<std::size_t>(count_); }
 
+    std::uint32_t peek(int count)
+    {
+        if (count_ < count) refill();
+        return static_cast<std::uint32_t>(buffer_ & ((std::uint64_t{1} << count) - 1));
+    }
+    void drop(int count)
+    {
+        buffer_ >>= count;
+        count_ -= count;
+    }
     std::uint32_t take(int count)
     {
-        std::uint32_t value = 0;
-        for (int i = 0; i < count; ++i) value |= static_cast<std::uint32_t>(bit()) << i;
+        const std::uint32_t value = peek(count);
+        drop(count);
         return value;
     }
-    int bit()
-    {
-        if (at_ >= bits_) {
-            failed_ = true;
-            return 0;
-        }
-        const int value = (data_[at_ / 8] >> (at_ % 8)) & 1;
-        ++at_;
-        return value;
-    }
-    void skipToByte() { at_ = (at_ + 7) / 8 * 8; }
+    void skipToByte() { drop(count_ % 8); }
     void skipBytes(std::size_t count)
     {
-        if (count > (bits_ - std::min(bits_, at_)) / 8) failed_ = true;
-        else at_ += count * 8;
+        const std::size_t buffered = static_cast<std::size_t>(count_) / 8;
+        if (count <= buffered) {
+            drop(static_cast<int>(count * 8));
+            return;
+        }
+        next_ = std::min(next_ + (count - buffered), size_ + 1);
+        buffer_ = 0;
+        count_ = 0;
     }
 
 private:
+    void refill()
+    {
+        while (count_ <= 56) {
+            const std::uint64_t byte = next_ < size_ ? data_[next_] : 0;
+            buffer_ |= byte << count_;
+            ++next_;
+            count_ += 8;
+        }
+    }
+
     const std::uint8_t* data_;
-    std::size_t bits_;
-    std::size_t at_ = 0;
-    bool failed_ = false;
+    std::size_t size_;
+    std::size_t next_ = 0; // bytes taken into the buffer
+    std::uint64_t buffer_ = 0;
+    int count_ = 0;        // bits in the buffer
 };
 
-// A canonical Huffman code, decoded a bit at a time: the blocks this walks
-// are libdeflate's output for images that compress very well, so they are
-// short.
+// A canonical Huffman code: codes of up to kTableBits bits are decoded by
+// one table look-up, longer ones a bit at a time.
 class Huffman {
 public:
-    static constexpr int kMaxBits = 15;
+    static constexpr int kMaxBits = 15, kTableBits = 10;
 
-    bool build(const std::uint8_t* lengths, int count)
+    void build(const std::uint8_t* lengths, int count)
     {
         std::fill(std::begin(count_), std::end(count_), 0);
+        std::fill(std::begin(table_), std::end(table_), 0);
         for (int i = 0; i < count; ++i) ++count_[lengths[i]];
+        count_[0] = 0;
         int offsets[kMaxBits + 2] = {};
-        for (int len = 1; len <= kMaxBits; ++len) offsets[len + 1] = offsets[len] + count_[len];
-        for (int i = 0; i < count; ++i)
-            if (lengths[i]) symbols_[offsets[lengths[i]]++] = static_cast<std::uint16_t>(i);
-        return true;
+        int nextCode[kMaxBits + 2] = {};
+        for (int len = 1; len <= kMaxBits; ++len) {
+            offsets[len + 1] = offsets[len] + count_[len];
+            nextCode[len + 1] = (nextCode[len] + count_[len]) << 1;
+        }
+        for (int i = 0; i < count; ++i) {
+            const int len = lengths[i];
+            if (!len) continue;
+            symbols_[offsets[len]++] = static_cast<std::uint16_t>(i);
+            const int code = nextCode[len]++;
+            if (len > kTableBits || code >= (1 << len)) continue;
+            int reversed = 0;
+            for (int bit = 0; bit < len; ++bit) reversed |= ((code >> bit) & 1) << (len - 1 - bit);
+            for (int at = reversed; at < (1 << kTableBits); at += 1 << len)
+                table_[at] = static_cast<std::uint16_t>(len << 9 | i);
+        }
     }
     // The next symbol, or -1.
     int decode(BitReader& in) const
     {
+        const std::uint32_t bits = in.peek(kMaxBits);
+        if (const std::uint16_t entry = table_[bits & ((1u << kTableBits) - 1)]) {
+            in.drop(entry >> 9);
+            return entry & 511;
+        }
         int code = 0, first = 0, index = 0;
         for (int len = 1; len <= kMaxBits; ++len) {
-            code |= in.bit();
+            code |= static_cast<int>((bits >> (len - 1)) & 1);
             const int count = count_[len];
-            if (code - first < count) return symbols_[index + code - first];
+            if (code - first < count) {
+                in.drop(len);
+                return symbols_[index + code - first];
+            }
             index += count;
             first = (first + count) << 1;
             code <<= 1;
-            if (in.failed()) return -1;
         }
         return -1;
     }
@@ -144,6 +182,7 @@ public:
 private:
     int count_[kMaxBits + 1] = {};
     std::uint16_t symbols_[320] = {};
+    std::uint16_t table_[1 << kTableBits] = {}; // length << 9 | symbol; 0: longer or no code
 };
 
 constexpr int kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
@@ -230,7 +269,7 @@ bool FindDeflateEnds(const std::uint8_t* data, std::size_t size, DeflateEnds* en
     Huffman literals, distances;
     while (true) {
         const std::size_t header = in.position();
-        const bool final = in.bit();
+        const bool final = in.take(1);
         const std::uint32_t type = in.take(2);
         if (in.failed()) return false;
         if (type == 0) {
