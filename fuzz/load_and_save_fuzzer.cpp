@@ -66,9 +66,9 @@ void CheckWriterSettings(const QImage& image, std::uint8_t choice)
     using namespace mGdip::detail;
     PngWriterSettings settings;
     settings.backend = choice & 1 ? DeflateBackend::Thorough : DeflateBackend::Fast;
-    settings.filter = static_cast<FilterChoice>((choice >> 1) % 3);
+    settings.filter = static_cast<FilterChoice>((choice >> 1) % 4);
     settings.threads = 2;
-    settings.bandBytes = FilteredRowBytes(static_cast<std::size_t>(image.width())) * (1 + (choice >> 3) % 4);
+    settings.bandBytes = FilteredRowBytes(static_cast<std::size_t>(image.width())) * (1 + (choice >> 4) % 4);
     MemorySink sink;
     QString reason;
     if (!WritePng(image, sink, settings, &reason)) Fault(qPrintable(reason));
