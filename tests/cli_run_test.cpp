@@ -3,7 +3,6 @@
 
 #include "imaging/mgdip.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -175,12 +174,8 @@ TEST_F(CliRun, BadFilesAreReportedOneLineEachAndTheRestIsWritten)
     truncated.chop(30);
     ASSERT_TRUE(testsupport::WriteBytes(path(QStringLiteral("cut.png")), truncated));
     // A JPEG whose Huffman table is damaged: the decoder complains while probing.
-    QByteArray jpeg;
-    {
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(testsupport::OpaquePattern(16, 16).save(&buffer, "JPEG"));
-    }
+    QByteArray jpeg = testsupport::EncodeWithQt(testsupport::OpaquePattern(16, 16), "jpeg");
+    ASSERT_FALSE(jpeg.isEmpty());
     const qsizetype dht = jpeg.indexOf(QByteArray("\xFF\xC4", 2));
     ASSERT_GT(dht, 0);
     jpeg.replace(dht + 5, 4, QByteArray("\xFF\xFF\xFF\xFF", 4));
