@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include "imaging/encoder_threads.h"
 #include "imaging/file_naming.h"
 #include "imaging/file_path.h"
 #include "imaging/mgdip.h"
@@ -128,7 +129,12 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
 
     auto worker = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();) {
-            const std::optional<QString> failure = ProcessFile(options, jobs[i]);
+            std::optional<QString> failure;
+            {
+                // Files being worked on share the cores: one each while several run.
+                const mGdip::FileInProgress inProgress;
+                failure = ProcessFile(options, jobs[i]);
+            }
             const std::lock_guard lock(reportMutex);
             if (failure) {
                 ++report.failed;

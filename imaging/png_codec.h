@@ -1,8 +1,7 @@
 #pragma once
 // PNG without the generic Qt codec: decoding straight into ARGB32 rows (the
 // common layouts by the fast reader, every other through libpng) and
-// encoding through libpng with settings chosen for speed, which Qt does not
-// expose.
+// encoding through the project's own fast writer.
 
 #include "byte_sink.h"
 #include "failure.h"

@@ -26,13 +26,14 @@ void PrintToStderr(const QString& message, std::int32_t, const QString& title)
     std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(message));
 }
 
-// Decoding needs the platform's image readers (PNG at least); encoding uses
-// libpng directly, whose run-time library must match the headers.
+// Decoding needs the platform's image readers (PNG at least) and libpng,
+// which PNG files go through directly: its run-time library must match the
+// headers. Encoding needs nothing the platform could lack.
 bool PlatformCanDecodeAndEncodePng()
 {
-    const bool decodes = QImageReader::supportedImageFormats().contains("png");
-    const bool encodes = png_access_version_number() / 100 == PNG_LIBPNG_VER / 100;
-    return decodes && encodes;
+    const bool readers = QImageReader::supportedImageFormats().contains("png");
+    const bool libpngMatches = png_access_version_number() / 100 == PNG_LIBPNG_VER / 100;
+    return readers && libpngMatches;
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+#pragma once
+// Raw deflate of one band of an image's filtered rows. Bands are compressed
+// independently (on several threads) and joined into one stream: every band
+// but the last ends on a byte boundary without the final-block mark, as a
+// sync flush leaves it, and only the last one closes the stream.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace mGdip::detail {
+
+enum class DeflateBackend {
+    Fast,     // ISA-L at its fastest level: most images
+    Thorough, // libdeflate's fastest level: images that compress very well,
+              // where it finds far longer matches
+};
+
+class BandDeflater {
+public:
+    explicit BandDeflater(DeflateBackend backend);
+    ~BandDeflater();
+    BandDeflater(const BandDeflater&) = delete;
+    BandDeflater& operator=(const BandDeflater&) = delete;
+
+    // Appends the band's deflate data to `out`; false when the compressor
+    // fails or memory runs out.
+    bool compress(const std::uint8_t* data, std::size_t size, bool last, std::vector<std::uint8_t>& out);
+
+private:
+    struct State;
+    DeflateBackend backend_;
+    std::unique_ptr<State> state_;
+};
+
+// Where a complete raw deflate stream's last block starts and where its data
+// ends, in bits from the start; false when `data` is not such a stream.
+struct DeflateEnds {
+    std::size_t lastBlockBit = 0;
+    std::size_t endBit = 0;
+};
+bool FindDeflateEnds(const std::uint8_t* data, std::size_t size, DeflateEnds* ends);
+
+// Turns a complete raw deflate stream into one that continues: clears its
+// final-block mark and appends an empty stored block, ending on a byte
+// boundary. `from` is where the stream starts in `stream`.
+bool ContinueDeflateStream(std::vector<std::uint8_t>& stream, std::size_t from);
+
+} // namespace mGdip::detail
