@@ -5,13 +5,14 @@
 // connected variant at most 3x the global pass ("x_global"), and at most one
 // byte per pixel of extra memory ("extra_bytes_per_pixel": the masks and the
 // fill's spans).
+#include "mean_seconds.h"
+
 #include "passes/connected_pass_command.h"
 #include "passes/pass_command.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <map>
 #include <random>
@@ -77,22 +78,14 @@ const std::vector<std::uint32_t>& Logo()
 
 std::map<std::int64_t, double> g_globalSeconds; // per image, by pass
 
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
 void BM_Global(benchmark::State& state)
 {
     const auto command = static_cast<std::int32_t>(state.range(0));
     const auto& source = Logo();
     std::vector<std::uint32_t> work(source.size(), 1);
     const passes::PassImages images{{source.data(), kWidth, kWidth, kHeight}, passes::PixelView{work.data(), kWidth, kWidth, kHeight}, {}};
-    double total = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        passes::RunPassCommand(command, images, kWidth, kHeight, kWhite, kTolerance, kReplacement);
-        benchmark::ClobberMemory();
-        total += Seconds(std::chrono::steady_clock::now() - start);
-    }
-    g_globalSeconds[command] = total / static_cast<double>(state.iterations());
+    g_globalSeconds[command] = MeanSecondsOf(
+        state, [&] { passes::RunPassCommand(command, images, kWidth, kHeight, kWhite, kTolerance, kReplacement); });
 }
 
 void BM_Connected(benchmark::State& state)
@@ -102,17 +95,12 @@ void BM_Connected(benchmark::State& state)
     std::vector<std::uint32_t> work(source.size(), 1);
     const passes::ConstPixelView from{source.data(), kWidth, kWidth, kHeight};
     const passes::PixelView to{work.data(), kWidth, kWidth, kHeight};
-    double total = 0;
     passes::ConnectedRun run;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        run = passes::RunConnectedPassCommand(command, from, to, kWhite, kTolerance, kReplacement);
-        benchmark::ClobberMemory();
-        total += Seconds(std::chrono::steady_clock::now() - start);
-    }
+    const double seconds = MeanSecondsOf(
+        state, [&] { run = passes::RunConnectedPassCommand(command, from, to, kWhite, kTolerance, kReplacement); });
     const double pixels = static_cast<double>(source.size());
     if (const auto global = g_globalSeconds.find(command); global != g_globalSeconds.end())
-        state.counters["x_global"] = total / static_cast<double>(state.iterations()) / global->second;
+        state.counters["x_global"] = seconds / global->second;
     state.counters["extra_bytes_per_pixel"] = static_cast<double>(run.extraBytes) / pixels;
     state.counters["region_share"] = static_cast<double>(run.regionPixels) / pixels;
 }

@@ -1,5 +1,7 @@
 #include "imaging_test_support.h"
 
+#include "fixtures/sample_files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
@@ -51,6 +53,16 @@ QImage OpaquePattern(int width, int height)
         for (int x = 0; x < width; ++x)
             image.setPixel(x, y, qRgba((x * 37 + 11) & 0xFF, (y * 53 + 7) & 0xFF, (x * 11 + y * 29) & 0xFF, 255));
     return image;
+}
+
+QByteArray PatternJpegPatched(unsigned char marker, const QByteArray& bytes)
+{
+    QByteArray jpeg = fixtures::EncodeWithQt(OpaquePattern(16, 16), "JPEG");
+    const char segment[2] = {'\xFF', static_cast<char>(marker)};
+    const qsizetype at = jpeg.indexOf(QByteArray(segment, 2));
+    if (at <= 0) return {};
+    // marker (2), length (2), one byte of the segment, then the four replaced.
+    return jpeg.replace(at + 5, bytes.size(), bytes);
 }
 
 std::vector<std::uint32_t> PixelsOf(const QImage& argb32)

@@ -66,6 +66,12 @@ struct PngHeader {
 };
 PngHeader ReadPngHeader(const QByteArray& png);
 
+// A 16 × 16 JPEG of OpaquePattern with `bytes` over the four bytes that
+// follow the first byte inside its first segment `marker` (0xC0, the frame
+// header: height and width; 0xC4, a Huffman table: its first code counts).
+// Empty when Qt's writer made no such segment.
+QByteArray PatternJpegPatched(unsigned char marker, const QByteArray& bytes);
+
 // A GIF89a of `width` × `height` with a 4-entry palette (RGB triples) and the
 // given palette indices, row by row; `transparentIndex` -1 for none.
 QByteArray MakeGif(int width, int height, const std::uint32_t palette[4],
