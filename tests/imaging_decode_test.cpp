@@ -25,9 +25,9 @@ using testsupport::PixelsOf;
 struct RawPng {
     int width = 0, height = 0, bitDepth = 8, colorType = PNG_COLOR_TYPE_RGB_ALPHA;
     bool interlaced = false;
-    std::vector<std::vector<png_byte>> rows; // packed as the PNG stores them
-    std::vector<png_color> palette;
-    std::vector<png_byte> paletteAlpha;      // tRNS for palette images
+    std::vector<std::vector<png_byte>> rows{}; // packed as the PNG stores them
+    std::vector<png_color> palette{};
+    std::vector<png_byte> paletteAlpha{};    // tRNS for palette images
     bool hasTransparentColor = false;
     png_color_16 transparentColor{};         // tRNS for gray and RGB images
 };
@@ -106,6 +106,17 @@ protected:
         return file;
     }
 
+    // Writes `raw` with libpng and loads it back; a null image if writing failed.
+    QImage LoadRaw(const RawPng& raw) const
+    {
+        const QString file = path(QStringLiteral("raw.png"));
+        if (!WriteRawPng(file, raw)) {
+            ADD_FAILURE() << "libpng could not write the test file";
+            return {};
+        }
+        return LoadOk(file);
+    }
+
     QString SavedWithQt(const QString& name, const QImage& image, const char* format, int quality = -1) const
     {
         const QString file = path(name);
@@ -156,16 +167,10 @@ TEST_F(ImagingDecode, PalettePngWithTransparencyIsExact)
 
 TEST_F(ImagingDecode, LowBitDepthPaletteIsExpanded)
 {
-    RawPng raw;
-    raw.width = 5;
-    raw.height = 1;
-    raw.bitDepth = 2;
-    raw.colorType = PNG_COLOR_TYPE_PALETTE;
-    raw.palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {255, 0, 128}};
-    raw.paletteAlpha = {255, 0}; // entries past the tRNS list are opaque
-    raw.rows = {{0b00011011, 0b00000000}}; // indices 0 1 2 3 0
-    ASSERT_TRUE(WriteRawPng(path(QStringLiteral("p2.png")), raw));
-    const QImage loaded = LoadOk(path(QStringLiteral("p2.png")));
+    const QImage loaded = LoadRaw({.width = 5, .height = 1, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_PALETTE,
+                                   .rows = {{0b00011011, 0b00000000}}, // indices 0 1 2 3 0
+                                   .palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {255, 0, 128}},
+                                   .paletteAlpha = {255, 0}}); // entries past the tRNS list are opaque
     ASSERT_EQ(loaded.size(), QSize(5, 1));
     const std::vector<std::uint32_t> expected = {0xFF0A141E, 0x0028323C, 0xFF46505A, 0xFFFF0080, 0xFF0A141E};
     EXPECT_EQ(PixelsOf(loaded), expected);
@@ -187,16 +192,11 @@ TEST_F(ImagingDecode, GrayscalePngGivesEqualChannels)
 
 TEST_F(ImagingDecode, LowBitGrayWithTransparentLevel)
 {
-    RawPng raw;
-    raw.width = 4;
-    raw.height = 2;
-    raw.bitDepth = 2;
-    raw.colorType = PNG_COLOR_TYPE_GRAY;
-    raw.rows = {{0b00011011}, {0b11100100}}; // 0 1 2 3 / 3 2 1 0
-    raw.hasTransparentColor = true;
+    RawPng raw{.width = 4, .height = 2, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_GRAY,
+               .rows = {{0b00011011}, {0b11100100}}, // 0 1 2 3 / 3 2 1 0
+               .hasTransparentColor = true};
     raw.transparentColor.gray = 2;
-    ASSERT_TRUE(WriteRawPng(path(QStringLiteral("g2.png")), raw));
-    const QImage loaded = LoadOk(path(QStringLiteral("g2.png")));
+    const QImage loaded = LoadRaw(raw);
     ASSERT_EQ(loaded.size(), QSize(4, 2));
     const std::vector<std::uint32_t> expected = {0xFF000000, 0xFF555555, 0x00AAAAAA, 0xFFFFFFFF,
                                                  0xFFFFFFFF, 0x00AAAAAA, 0xFF555555, 0xFF000000};
@@ -205,30 +205,20 @@ TEST_F(ImagingDecode, LowBitGrayWithTransparentLevel)
 
 TEST_F(ImagingDecode, GrayWithAlphaPng)
 {
-    RawPng raw;
-    raw.width = 3;
-    raw.height = 1;
-    raw.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
-    raw.rows = {{0, 0, 128, 64, 255, 255}};
-    ASSERT_TRUE(WriteRawPng(path(QStringLiteral("ga.png")), raw));
-    const QImage loaded = LoadOk(path(QStringLiteral("ga.png")));
+    const QImage loaded =
+        LoadRaw({.width = 3, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY_ALPHA, .rows = {{0, 0, 128, 64, 255, 255}}});
     const std::vector<std::uint32_t> expected = {0x00000000, 0x40808080, 0xFFFFFFFF};
     EXPECT_EQ(PixelsOf(loaded), expected);
 }
 
 TEST_F(ImagingDecode, RgbPngWithTransparentColour)
 {
-    RawPng raw;
-    raw.width = 2;
-    raw.height = 1;
-    raw.colorType = PNG_COLOR_TYPE_RGB;
-    raw.rows = {{1, 2, 3, 4, 5, 6}};
-    raw.hasTransparentColor = true;
+    RawPng raw{.width = 2, .height = 1, .colorType = PNG_COLOR_TYPE_RGB, .rows = {{1, 2, 3, 4, 5, 6}},
+               .hasTransparentColor = true};
     raw.transparentColor.red = 4;
     raw.transparentColor.green = 5;
     raw.transparentColor.blue = 6;
-    ASSERT_TRUE(WriteRawPng(path(QStringLiteral("trns.png")), raw));
-    const QImage loaded = LoadOk(path(QStringLiteral("trns.png")));
+    const QImage loaded = LoadRaw(raw);
     const std::vector<std::uint32_t> expected = {0xFF010203, 0x00040506};
     EXPECT_EQ(PixelsOf(loaded), expected);
 }

@@ -218,36 +218,30 @@ TEST(ReadPixel, OutsideTheImageOrWithoutOneFailsAndLeavesTheOutput)
 
 // ---- painting pixels --------------------------------------------------------
 
-TEST(PaintPixel, OnAFreshBitmap)
+TEST(PaintPixel, OverAFreshHalfTransparentOrOpaqueBackground)
 {
-    const mGdip::Surface bitmap = WorkBitmap(4, 1);
-    ASSERT_EQ(mGdip::PaintPixel(bitmap, 0, 0, A(0x00FF0000)), ImagingStatus::Ok);
-    ASSERT_EQ(mGdip::PaintPixel(bitmap, 1, 0, A(0x80FF0000)), ImagingStatus::Ok);
-    ASSERT_EQ(mGdip::PaintPixel(bitmap, 2, 0, A(0x01ABCDEF)), ImagingStatus::Ok);
-    ASSERT_EQ(mGdip::PaintPixel(bitmap, 3, 0, A(0xFF123456)), ImagingStatus::Ok);
-    EXPECT_EQ(At(bitmap, 0, 0), 0x00000000u); // alpha 0 paints nothing
-    EXPECT_EQ(At(bitmap, 1, 0), 0x80FF0000u); // a transparent pixel takes the colour exactly
-    EXPECT_EQ(At(bitmap, 2, 0), 0x01ABCDEFu);
-    EXPECT_EQ(At(bitmap, 3, 0), 0xFF123456u);
-}
-
-TEST(PaintPixel, OpaqueReplacesAndTransparentKeeps)
-{
-    const mGdip::Surface bitmap = WorkBitmap(2, 1);
-    ASSERT_EQ(mGdip::ClearSurface(bitmap, A(0x80102030)), ImagingStatus::Ok);
-    ASSERT_EQ(mGdip::PaintPixel(bitmap, 0, 0, A(0xFFA0B0C0)), ImagingStatus::Ok);
-    ASSERT_EQ(mGdip::PaintPixel(bitmap, 1, 0, A(0x00A0B0C0)), ImagingStatus::Ok);
-    EXPECT_EQ(At(bitmap, 0, 0), 0xFFA0B0C0u);
-    EXPECT_EQ(At(bitmap, 1, 0), 0x80102030u);
-}
-
-TEST(PaintPixel, HalfTransparentOverOpaqueBlends)
-{
-    const mGdip::Surface bitmap = WorkBitmap(1, 1);
-    ASSERT_EQ(mGdip::ClearSurface(bitmap, A(0xFF0000FF)), ImagingStatus::Ok);
-    ASSERT_EQ(mGdip::PaintPixel(bitmap, 0, 0, A(0x80FF0000)), ImagingStatus::Ok);
-    // red 255 * 128/255, blue 255 * 127/255, result opaque
-    EXPECT_EQ(At(bitmap, 0, 0), 0xFF80007Fu);
+    struct Case {
+        std::uint32_t background, painted, expected;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0x00000000, 0x00FF0000, 0x00000000, "alpha 0 paints nothing"},
+        {0x00000000, 0x80FF0000, 0x80FF0000, "a transparent pixel takes the colour exactly"},
+        {0x00000000, 0x01ABCDEF, 0x01ABCDEF, "even the faintest"},
+        {0x00000000, 0xFF123456, 0xFF123456, "opaque on a fresh bitmap"},
+        {0x80102030, 0xFFA0B0C0, 0xFFA0B0C0, "opaque replaces"},
+        {0x80102030, 0x00A0B0C0, 0x80102030, "transparent keeps"},
+        {0xFF0000FF, 0x80FF0000, 0xFF80007F, "red 255 * 128/255, blue 255 * 127/255, result opaque"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const mGdip::Surface bitmap = WorkBitmap(1, 1);
+        if (c.background != 0) {
+            ASSERT_EQ(mGdip::ClearSurface(bitmap, A(c.background)), ImagingStatus::Ok);
+        }
+        ASSERT_EQ(mGdip::PaintPixel(bitmap, 0, 0, A(c.painted)), ImagingStatus::Ok);
+        EXPECT_EQ(At(bitmap, 0, 0), c.expected);
+    }
 }
 
 TEST(PaintPixel, BlendingSemiTransparentColoursStaysInRange)

@@ -1,7 +1,5 @@
 #include "imaging_test_support.h"
 
-#include "fixtures/sample_files.h"
-
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
@@ -87,22 +85,7 @@ long long FirstDifference(const QImage& a, const QImage& b)
     return -1;
 }
 
-std::uint32_t Crc32(const QByteArray& bytes)
-{
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char c : bytes) {
-        crc ^= static_cast<unsigned char>(c);
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 namespace {
-
-void AppendBigEndian32(QByteArray& out, std::uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) out.append(static_cast<char>((v >> shift) & 0xFF));
-}
 
 std::uint32_t BigEndian32(const QByteArray& bytes, qsizetype at)
 {
@@ -111,23 +94,7 @@ std::uint32_t BigEndian32(const QByteArray& bytes, qsizetype at)
     return v;
 }
 
-void AppendLittleEndian16(QByteArray& out, int v)
-{
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>((v >> 8) & 0xFF));
-}
-
 } // namespace
-
-QByteArray PngChunk(const char type[4], const QByteArray& data)
-{
-    QByteArray chunk;
-    AppendBigEndian32(chunk, static_cast<std::uint32_t>(data.size()));
-    const QByteArray typed = QByteArray(type, 4) + data;
-    chunk += typed;
-    AppendBigEndian32(chunk, Crc32(typed));
-    return chunk;
-}
 
 qsizetype FindPngChunk(const QByteArray& png, const char type[4])
 {
@@ -149,65 +116,6 @@ PngHeader ReadPngHeader(const QByteArray& png)
     header.colorType = static_cast<unsigned char>(png[at + 17]);
     header.interlace = static_cast<unsigned char>(png[at + 20]);
     return header;
-}
-
-QByteArray MakeGif(int width, int height, const std::uint32_t palette[4], const std::vector<int>& indices,
-                   int transparentIndex)
-{
-    QByteArray gif("GIF89a");
-    AppendLittleEndian16(gif, width);
-    AppendLittleEndian16(gif, height);
-    gif.append('\x91'); // global table of 4 entries
-    gif.append('\0');   // background index
-    gif.append('\0');   // pixel shape: square
-    for (int i = 0; i < 4; ++i) {
-        gif.append(static_cast<char>((palette[i] >> 16) & 0xFF));
-        gif.append(static_cast<char>((palette[i] >> 8) & 0xFF));
-        gif.append(static_cast<char>(palette[i] & 0xFF));
-    }
-    if (transparentIndex >= 0) {
-        gif.append("\x21\xF9\x04\x01\x00\x00", 6);
-        gif.append(static_cast<char>(transparentIndex));
-        gif.append('\0');
-    }
-    gif.append('\x2C');
-    AppendLittleEndian16(gif, 0);
-    AppendLittleEndian16(gif, 0);
-    AppendLittleEndian16(gif, width);
-    AppendLittleEndian16(gif, height);
-    gif.append('\0');
-
-    // LZW with a minimum code size of 2: codes are 3 bits wide as long as a
-    // clear code comes before every pair of literals, so no compression is needed.
-    constexpr int kClear = 4, kEnd = 5, kBits = 3;
-    QByteArray data;
-    std::uint32_t buffer = 0;
-    int buffered = 0;
-    auto put = [&](int code) {
-        buffer |= static_cast<std::uint32_t>(code) << buffered;
-        buffered += kBits;
-        while (buffered >= 8) {
-            data.append(static_cast<char>(buffer & 0xFF));
-            buffer >>= 8;
-            buffered -= 8;
-        }
-    };
-    for (std::size_t i = 0; i < indices.size(); ++i) {
-        if (i % 2 == 0) put(kClear);
-        put(indices[i]);
-    }
-    put(kEnd);
-    if (buffered > 0) data.append(static_cast<char>(buffer & 0xFF));
-
-    gif.append('\x02');
-    for (qsizetype at = 0; at < data.size(); at += 255) {
-        const QByteArray block = data.mid(at, 255);
-        gif.append(static_cast<char>(block.size()));
-        gif += block;
-    }
-    gif.append('\0');
-    gif.append('\x3B');
-    return gif;
 }
 
 } // namespace testsupport

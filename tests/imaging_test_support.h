@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "fixtures/sample_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -54,10 +56,12 @@ long long FirstDifference(const QImage& a, const QImage& b);
 
 // ---- hand-made files -------------------------------------------------------
 
-// A PNG chunk: length, type, data and CRC.
-QByteArray PngChunk(const char type[4], const QByteArray& data);
-std::uint32_t Crc32(const QByteArray& bytes);
-inline constexpr char kPngSignature[] = "\x89PNG\r\n\x1a\n";
+// The file builders the fuzzer's seeds and the benchmarks use too.
+using fixtures::Crc32;
+using fixtures::EncodeWithQt;
+using fixtures::kPngSignature;
+using fixtures::MakeGif;
+using fixtures::PngChunk;
 // Offset of the first chunk of `type` in a PNG file (its length field), or -1.
 qsizetype FindPngChunk(const QByteArray& png, const char type[4]);
 // The IHDR of a PNG file: colour type, bit depth and interlace method.
@@ -71,10 +75,5 @@ PngHeader ReadPngHeader(const QByteArray& png);
 // header: height and width; 0xC4, a Huffman table: its first code counts).
 // Empty when Qt's writer made no such segment.
 QByteArray PatternJpegPatched(unsigned char marker, const QByteArray& bytes);
-
-// A GIF89a of `width` × `height` with a 4-entry palette (RGB triples) and the
-// given palette indices, row by row; `transparentIndex` -1 for none.
-QByteArray MakeGif(int width, int height, const std::uint32_t palette[4],
-                   const std::vector<int>& indices, int transparentIndex);
 
 } // namespace testsupport
