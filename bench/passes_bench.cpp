@@ -1,11 +1,12 @@
 // Speed of the three pass kernels on a 24-megapixel image in memory, against
 // copying the same pixels into an already-allocated buffer. Each pass reports
 // "x_copy": its time per image over the copy's, measured in the same run.
+#include "mean_seconds.h"
+
 #include "passes/pass_command.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -39,20 +40,12 @@ const std::vector<std::uint32_t>& Image(bool allKeyColored)
 
 double g_copySeconds = 0; // per image, from the copy benchmark
 
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
 void BM_Copy(benchmark::State& state)
 {
     const auto& source = Image(false);
     std::vector<std::uint32_t> target(source.size(), 1);
-    double total = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        std::memcpy(target.data(), source.data(), source.size() * sizeof(std::uint32_t));
-        benchmark::ClobberMemory();
-        total += Seconds(std::chrono::steady_clock::now() - start);
-    }
-    g_copySeconds = total / static_cast<double>(state.iterations());
+    g_copySeconds = MeanSecondsOf(
+        state, [&] { std::memcpy(target.data(), source.data(), source.size() * sizeof(std::uint32_t)); });
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size() * 4));
 }
 
@@ -68,14 +61,9 @@ void BM_Pass(benchmark::State& state)
     const passes::PixelView target{work.data(), kWidth, kWidth, kHeight};
     const passes::PassImages images{{source.data(), kWidth, kWidth, kHeight}, target, {}};
     const passes::ArgbChannels replacement{255, 10, 200, 30};
-    double total = 0;
-    for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        passes::RunPassCommand(command, images, kWidth, kHeight, kKey, tolerance, replacement);
-        benchmark::ClobberMemory();
-        total += Seconds(std::chrono::steady_clock::now() - start);
-    }
-    if (g_copySeconds > 0) state.counters["x_copy"] = total / static_cast<double>(state.iterations()) / g_copySeconds;
+    const double seconds = MeanSecondsOf(
+        state, [&] { passes::RunPassCommand(command, images, kWidth, kHeight, kKey, tolerance, replacement); });
+    if (g_copySeconds > 0) state.counters["x_copy"] = seconds / g_copySeconds;
     state.SetLabel(allKeyColored ? "all key-colored" : "no key-colored");
 }
 

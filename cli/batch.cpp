@@ -1,9 +1,12 @@
 #include "batch.h"
 
+#include "trim.h"
+
 #include "imaging/encoder_threads.h"
 #include "imaging/file_naming.h"
 #include "imaging/file_path.h"
 #include "imaging/mgdip.h"
+#include "passes/connected_pass_command.h"
 #include "passes/pass_command.h"
 
 #include <algorithm>
@@ -51,6 +54,32 @@ passes::ArgbChannels Channels(int alpha, const ColorArgument& color)
     return {alpha, color.red, color.green, color.blue};
 }
 
+// Runs the pass on the key-matching pixels connected to the border or the
+// seeds; returns why the file cannot be processed so, if it cannot.
+std::optional<QString> RunConnected(const Options& options, const passes::PixelView& pixels,
+                                    const passes::ArgbChannels& key, const passes::ArgbChannels& replacement)
+{
+    std::vector<passes::PixelPoint> seeds;
+    for (const PixelPosition& seed : options.seeds) seeds.push_back({seed.x, seed.y});
+    const passes::ConnectedRun run = passes::RunConnectedPassCommand(options.command, pixels, pixels, key,
+                                                                     options.tolerance, replacement, seeds);
+    if (run.outcome == passes::ConnectedRun::Outcome::Completed) return std::nullopt;
+    const PixelPosition& seed = options.seeds[run.seed];
+    if (run.outcome == passes::ConnectedRun::Outcome::SeedOutside)
+        return QStringLiteral("the seed %1,%2 is outside the %3 × %4 image")
+            .arg(seed.x)
+            .arg(seed.y)
+            .arg(pixels.width)
+            .arg(pixels.height);
+    const bool withAlpha = options.command == passes::kColorReplacement;
+    return QStringLiteral("the seed %1,%2 does not match the key %3 within tolerance %4")
+        .arg(seed.x)
+        .arg(seed.y)
+        .arg(withAlpha ? QStringLiteral("%1,%2,%3,%4").arg(key.A).arg(key.R).arg(key.G).arg(key.B)
+                       : QStringLiteral("%1,%2,%3").arg(key.R).arg(key.G).arg(key.B))
+        .arg(options.tolerance);
+}
+
 } // namespace
 
 std::vector<FileJob> PlanJobs(const Options& options)
@@ -79,11 +108,11 @@ std::vector<FileJob> PlanJobs(const Options& options)
     return jobs;
 }
 
-std::optional<QString> ProcessFile(const Options& options, const FileJob& job)
+FileOutcome ProcessFile(const Options& options, const FileJob& job)
 {
-    if (job.refusal) return job.refusal;
+    if (job.refusal) return {job.refusal, {}};
     mGdip::LoadedImage loaded = mGdip::LoadImageFile(job.input);
-    if (!mGdip::Succeeded(loaded.status)) return loaded.reason;
+    if (!mGdip::Succeeded(loaded.status)) return {loaded.reason, {}};
     const mGdip::Image& source = loaded.image;
 
     passes::ArgbChannels key;
@@ -93,11 +122,12 @@ std::optional<QString> ProcessFile(const Options& options, const FileJob& job)
         const PixelPosition at = options.keyAt.value_or(PixelPosition{});
         passes::Argb pixel = 0;
         if (!mGdip::Succeeded(mGdip::ReadPixel(source, at.x, at.y, pixel)))
-            return QStringLiteral("the key position %1,%2 is outside the %3 × %4 image")
-                .arg(at.x)
-                .arg(at.y)
-                .arg(source.width())
-                .arg(source.height());
+            return {QStringLiteral("the key position %1,%2 is outside the %3 × %4 image")
+                        .arg(at.x)
+                        .arg(at.y)
+                        .arg(source.width())
+                        .arg(source.height()),
+                    {}};
         passes::SplitArgb(pixel, key.A, key.R, key.G, key.B);
     }
     // As in the window, picking a key sets the target alpha to the key's alpha.
@@ -110,17 +140,27 @@ std::optional<QString> ProcessFile(const Options& options, const FileJob& job)
     const mGdip::Surface work(std::move(loaded.image));
     const passes::PixelView pixels = work.pixels();
     const std::int32_t tolerance = options.tolerance;
-    passes::RunPassCommand(options.command, {pixels, pixels, {}}, width, height, key, tolerance,
-                           replacement);
+    if (options.connected) {
+        if (auto refused = RunConnected(options, pixels, key, replacement)) return {std::move(refused), {}};
+    } else {
+        passes::RunPassCommand(options.command, {pixels, pixels, {}}, width, height, key, tolerance, replacement);
+    }
 
+    FileOutcome outcome;
+    mGdip::Image result = work.snapshot();
+    if (options.trim) {
+        TrimmedImage trimmed = TrimToVisible(result);
+        result = std::move(trimmed.image);
+        outcome.note = std::move(trimmed.note);
+    }
     QString why;
-    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(work.snapshot(), job.output, &why)))
-        return QStringLiteral("cannot write %1: %2").arg(mGdip::DisplayPath(job.output), why);
-    return std::nullopt;
+    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(result, job.output, &why)))
+        outcome.failure = QStringLiteral("cannot write %1: %2").arg(mGdip::DisplayPath(job.output), why);
+    return outcome;
 }
 
 BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
-                     const std::function<void(const FileJob&)>& onWritten,
+                     const std::function<void(const FileJob&, const QString& note)>& onWritten,
                      const std::function<void(const FileJob&, const QString& reason)>& onFailed)
 {
     std::atomic<std::size_t> next{0};
@@ -129,19 +169,19 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
 
     auto worker = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();) {
-            std::optional<QString> failure;
+            FileOutcome outcome;
             {
                 // Files being worked on share the cores: one each while several run.
                 const mGdip::FileInProgress inProgress;
-                failure = ProcessFile(options, jobs[i]);
+                outcome = ProcessFile(options, jobs[i]);
             }
             const std::lock_guard lock(reportMutex);
-            if (failure) {
+            if (outcome.failure) {
                 ++report.failed;
-                onFailed(jobs[i], *failure);
+                onFailed(jobs[i], *outcome.failure);
             } else {
                 ++report.succeeded;
-                onWritten(jobs[i]);
+                onWritten(jobs[i], outcome.note);
             }
         }
     };

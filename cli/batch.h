@@ -22,9 +22,12 @@ struct FileJob {
 // file or the output of an earlier input.
 std::vector<FileJob> PlanJobs(const Options& options);
 
-// Processes one file; returns the reason on failure (paths in it shown with
-// mGdip::DisplayPath).
-std::optional<QString> ProcessFile(const Options& options, const FileJob& job);
+struct FileOutcome {
+    std::optional<QString> failure; // why nothing was written (paths shown with mGdip::DisplayPath)
+    QString note;                   // something to tell about a written result, or empty
+};
+
+FileOutcome ProcessFile(const Options& options, const FileJob& job);
 
 struct BatchReport {
     int succeeded = 0;
@@ -33,7 +36,7 @@ struct BatchReport {
 
 // Calls onWritten/onFailed from worker threads, one call at a time.
 BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
-                     const std::function<void(const FileJob&)>& onWritten,
+                     const std::function<void(const FileJob&, const QString& note)>& onWritten,
                      const std::function<void(const FileJob&, const QString& reason)>& onFailed);
 
 } // namespace cli

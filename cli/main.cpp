@@ -109,8 +109,11 @@ int main(int argc, char** argv)
     ProgressLine progress(isatty(STDERR_FILENO) && jobs.size() > 1, jobs.size());
     const cli::BatchReport report = cli::RunBatch(
         options, jobs,
-        [&](const cli::FileJob& job) {
+        [&](const cli::FileJob& job, const QString& note) {
             progress.clear();
+            if (!note.isEmpty())
+                std::fprintf(stderr, "chromobrisk-cli: %s: %s\n", mGdip::DisplayPath(job.input).toUtf8().constData(),
+                             note.toUtf8().constData());
             std::printf("%s\n", mGdip::DisplayPath(job.output).toUtf8().constData());
             std::fflush(stdout);
             progress.advance(job.input);

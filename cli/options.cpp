@@ -8,7 +8,8 @@ namespace cli {
 
 const char* const kUsage =
     "usage: chromobrisk-cli simple|alpha|replace [--key COLOR | --key-at X,Y] [--tolerance T]\n"
-    "                       [--to COLOR] [-o DIR] [-j N] FILE...\n"
+    "                       [--to COLOR] [--connected [--seed X,Y]...] [--trim]\n"
+    "                       [-o DIR] [-j N] FILE...\n"
     "       chromobrisk-cli --help | --version\n";
 
 namespace {
@@ -37,6 +38,16 @@ const std::string kHelp =
     "                    when it differs from the key by less than T\n"
     "  --to COLOR        replacement color for 'replace' (default black); its\n"
     "                    alpha defaults to the key's alpha\n"
+    "  --connected       change only the key-matching pixels connected to the image\n"
+    "                    border through key-matching pixels (left, right, up,\n"
+    "                    down; not diagonally); the others are left as the pass\n"
+    "                    leaves a pixel that does not match (alpha: made opaque)\n"
+    "  --seed X,Y        with --connected: connect from this pixel instead of the\n"
+    "                    border; repeatable. A seed outside an image or not\n"
+    "                    matching the key fails that file\n"
+    "  --trim            crop each result to the smallest rectangle holding every\n"
+    "                    pixel that is not fully transparent (nothing left: the\n"
+    "                    top-left pixel is kept, with a note on stderr)\n"
     "  -o DIR            output folder (default: the current folder)\n"
     "  -j N              files processed in parallel (default: one per core)\n"
     "  --help, --version\n"
@@ -44,7 +55,15 @@ const std::string kHelp =
     "COLOR is A,R,G,B or R,G,B (decimal), or #RRGGBB or #AARRGGBB. Without an\n"
     "alpha, a key is opaque (255).\n"
     "\n"
-    "Exit status: 0 all files written, 1 some file failed, 2 usage error.\n";
+    "Examples:\n"
+    "  chromobrisk-cli simple --connected --trim -o out logo.png\n"
+    "                    a logo on white: the background goes, the white inside\n"
+    "                    the lettering stays, the margin is cropped\n"
+    "  chromobrisk-cli simple --key 0,255,0 --tolerance 70 --connected frame.png\n"
+    "                    a green-screen frame: green spill inside the subject stays\n"
+    "\n"
+    "Exit status: 0 all files written, 1 some file failed (the others are still\n"
+    "written), 2 usage error (no file is read).\n";
 
 namespace {
 
@@ -95,6 +114,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
             parsed.action = ParsedArguments::Action::Version;
             return parsed;
         }
+        if (arg == "--connected" || arg == "--trim") {
+            (arg == "--trim" ? options.trim : options.connected) = true;
+            continue;
+        }
 
         // The option's value: "--name=value", "-oDIR", or the next argument.
         std::string name = arg, value;
@@ -108,7 +131,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
             value = arg.substr(2);
             hasValue = true;
         }
-        static const char* const kWithValue[] = {"--key", "--key-at", "--tolerance", "--to", "-o", "-j"};
+        static const char* const kWithValue[] = {"--key", "--key-at", "--seed", "--tolerance", "--to", "-o", "-j"};
         bool known = false;
         for (const char* option : kWithValue) known = known || name == option;
         if (!known) return UsageError("unknown option '" + arg + "'");
@@ -123,6 +146,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
         } else if (name == "--key-at") {
             options.keyAt = ParsePixelPosition(value);
             if (!options.keyAt) return UsageError("invalid position '" + value + "' for --key-at (expected X,Y)");
+        } else if (name == "--seed") {
+            const auto seed = ParsePixelPosition(value);
+            if (!seed) return UsageError("invalid position '" + value + "' for --seed (expected X,Y)");
+            options.seeds.push_back(*seed);
         } else if (name == "--tolerance") {
             const auto tolerance = ParseBoundedInt(value, passes::kTolerance.minimum, passes::kTolerance.maximum);
             if (!tolerance) return UsageError("invalid tolerance '" + value + "' (expected " + kToleranceRange + ")");
@@ -145,6 +172,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
     if (options.key && options.keyAt) return UsageError("--key and --key-at cannot be used together");
     if (options.replacement && options.command != passes::kColorReplacement)
         return UsageError("--to is only used by the replace pass");
+    if (!options.seeds.empty() && !options.connected) return UsageError("--seed is only used with --connected");
     parsed.action = ParsedArguments::Action::Run;
     return parsed;
 }

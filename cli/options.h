@@ -19,6 +19,9 @@ struct Options {
     std::optional<ColorArgument> replacement;
     std::string outputFolder = ".";
     int jobs = 0; // 0: one per core
+    bool connected = false;           // only the key-matching pixels connected to the border or the seeds
+    std::vector<PixelPosition> seeds; // with `connected`; none: the border
+    bool trim = false;                // crop to the pixels that are not fully transparent
     std::vector<std::string> files;
 };
 

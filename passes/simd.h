@@ -114,6 +114,33 @@ CHROMOBRISK_INLINE bool AnyLane(Pixels<Bytes> mask)
     return any != 0;
 }
 
+// One bit per lane of a mask, lane 0 lowest.
+template <int Bytes>
+CHROMOBRISK_INLINE std::uint32_t LaneBits(Pixels<Bytes> mask)
+{
+#if CHROMOBRISK_AVX2_ASM
+    if constexpr (Bytes == 32) {
+        std::uint32_t bits;
+        asm("vmovmskps %[mask], %[bits]" : [bits] "=r"(bits) : [mask] "x"(mask));
+        return bits;
+    }
+#endif
+#if CHROMOBRISK_X86
+    if constexpr (Bytes >= 16) {
+        std::uint32_t bits = 0;
+        for (int part = 0; part < Bytes; part += 16) {
+            __m128 quarter;
+            std::memcpy(&quarter, reinterpret_cast<const char*>(&mask) + part, 16);
+            bits |= static_cast<std::uint32_t>(_mm_movemask_ps(quarter)) << (part / 4);
+        }
+        return bits;
+    }
+#endif
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < Vec<Bytes>::kPixels; ++i) bits |= (mask[i] >> 31) << i;
+    return bits;
+}
+
 // fn(pixel) in each lane set in `lanes`; the other lanes keep their pixel.
 template <int Bytes, class Fn>
 CHROMOBRISK_INLINE Pixels<Bytes> EachLane(Pixels<Bytes> v, Pixels<Bytes> lanes, Fn&& fn)

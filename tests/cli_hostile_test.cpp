@@ -1,6 +1,7 @@
 // The batch tool against tampered output folders, odd names, closed streams,
 // full disks and interruption: the real binary through a shell.
 #include "imaging_test_support.h"
+#include "process_runner.h"
 
 #include "fixtures/sample_files.h"
 #include "imaging/file_path.h"
@@ -20,33 +21,17 @@
 
 namespace {
 
-struct ShellResult {
-    int exitCode = -1;
-    QByteArray out, err;
-};
+using ShellResult = testsupport::ProcessResult;
 
 class CliHostile : public testsupport::TempFolderTest {
 protected:
     // Runs `script` in bash in the test's folder; "$CLI" is the tool.
     ShellResult Shell(const QString& script) const
     {
-        QProcess process;
-        process.setWorkingDirectory(folder());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("CLI"), QStringLiteral(CHROMOBRISK_CLI_PATH));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
-        ShellResult result;
-        if (!process.waitForFinished(5 * 60 * 1000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "the tool did not finish";
-            return result;
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        result.err = process.readAllStandardError();
-        return result;
+        return testsupport::RunProcess(QStringLiteral("bash"), {QStringLiteral("-c"), script}, folder(), environment,
+                                       std::chrono::minutes(5));
     }
 
     void WritePng(const QString& name, std::uint32_t seed = 1) const

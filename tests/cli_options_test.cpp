@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,45 +18,25 @@ using Args = std::vector<std::string>;
 
 // ---- colours ------------------------------------------------------------------
 
-TEST(ParseColorArgument, FourDecimalChannelsAreAlphaRedGreenBlue)
+// `text` parses to exactly these channels; an alpha of nullopt must be absent.
+void ExpectColor(const char* text, std::optional<int> alpha, int red, int green, int blue)
 {
-    const auto color = ParseColorArgument("255,10,20,30");
+    SCOPED_TRACE(text);
+    const auto color = ParseColorArgument(text);
     ASSERT_TRUE(color.has_value());
-    EXPECT_EQ(color->alpha, 255);
-    EXPECT_EQ(color->red, 10);
-    EXPECT_EQ(color->green, 20);
-    EXPECT_EQ(color->blue, 30);
-
-    const auto zero = ParseColorArgument("0,0,0,0");
-    ASSERT_TRUE(zero.has_value());
-    EXPECT_EQ(zero->alpha, 0); // present, not absent
+    EXPECT_EQ(color->alpha, alpha);
+    EXPECT_EQ(color->red, red);
+    EXPECT_EQ(color->green, green);
+    EXPECT_EQ(color->blue, blue);
 }
 
-TEST(ParseColorArgument, ThreeDecimalChannelsLeaveAlphaAbsent)
+TEST(ParseColorArgument, DecimalAndHexForms)
 {
-    const auto color = ParseColorArgument("12,0,255");
-    ASSERT_TRUE(color.has_value());
-    EXPECT_FALSE(color->alpha.has_value());
-    EXPECT_EQ(color->red, 12);
-    EXPECT_EQ(color->green, 0);
-    EXPECT_EQ(color->blue, 255);
-}
-
-TEST(ParseColorArgument, HexForms)
-{
-    const auto rgb = ParseColorArgument("#0A14fF");
-    ASSERT_TRUE(rgb.has_value());
-    EXPECT_FALSE(rgb->alpha.has_value());
-    EXPECT_EQ(rgb->red, 0x0A);
-    EXPECT_EQ(rgb->green, 0x14);
-    EXPECT_EQ(rgb->blue, 0xFF);
-
-    const auto argb = ParseColorArgument("#80c8643A");
-    ASSERT_TRUE(argb.has_value());
-    EXPECT_EQ(argb->alpha, 0x80);
-    EXPECT_EQ(argb->red, 0xC8);
-    EXPECT_EQ(argb->green, 0x64);
-    EXPECT_EQ(argb->blue, 0x3A);
+    ExpectColor("255,10,20,30", 255, 10, 20, 30); // four channels are alpha, red, green, blue
+    ExpectColor("0,0,0,0", 0, 0, 0, 0);          // alpha 0 is present, not absent
+    ExpectColor("12,0,255", std::nullopt, 12, 0, 255);
+    ExpectColor("#0A14fF", std::nullopt, 0x0A, 0x14, 0xFF);
+    ExpectColor("#80c8643A", 0x80, 0xC8, 0x64, 0x3A);
 }
 
 TEST(ParseColorArgument, RejectsMalformedColours)
@@ -238,6 +219,33 @@ TEST(ParseArguments, MissingPassOrFiles)
     UsageErrorOf({"simple"});
     UsageErrorOf({"simple", "--key", "1,2,3"});
     UsageErrorOf({"--key", "1,2,3", "-o", "out"});
+}
+
+TEST(ParseArguments, ConnectedSeedsAndTrim)
+{
+    const cli::Options plain = Runs({"simple", "f"});
+    EXPECT_FALSE(plain.connected);
+    EXPECT_FALSE(plain.trim);
+    EXPECT_TRUE(plain.seeds.empty());
+
+    const cli::Options options = Runs({"alpha", "--seed", "3,4", "f", "--connected", "--seed=0,9", "--trim"});
+    EXPECT_TRUE(options.connected);
+    EXPECT_TRUE(options.trim);
+    ASSERT_EQ(options.seeds.size(), 2u); // in the order given, the flag after them
+    EXPECT_EQ(options.seeds[0].x, 3);
+    EXPECT_EQ(options.seeds[0].y, 4);
+    EXPECT_EQ(options.seeds[1].x, 0);
+    EXPECT_EQ(options.seeds[1].y, 9);
+    EXPECT_EQ(options.files, Args{"f"});
+    EXPECT_TRUE(Runs({"replace", "--trim", "f"}).trim); // trim needs no --connected
+
+    EXPECT_NE(UsageErrorOf({"simple", "--seed", "1,1", "f"}).find("--connected"), std::string::npos);
+    for (const Args& bad : {Args{"simple", "--connected", "--seed", "1", "f"}, Args{"simple", "--connected", "--seed=-1,0", "f"},
+                            Args{"simple", "--connected", "f", "--seed"}, Args{"simple", "--connected=yes", "f"},
+                            Args{"simple", "--trim=1", "f"}}) {
+        SCOPED_TRACE(testing::PrintToString(bad));
+        UsageErrorOf(bad);
+    }
 }
 
 TEST(ParseArguments, HelpAndVersionWinOverTheRest)

@@ -1,12 +1,12 @@
 // The batch tool as a user runs it: the real binary, real files.
 #include "imaging_test_support.h"
+#include "process_runner.h"
 
 #include "imaging/mgdip.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -31,21 +31,8 @@ protected:
     // Runs the tool in the test's folder.
     CliResult Run(const QStringList& args) const
     {
-        QProcess process;
-        process.setWorkingDirectory(folder());
-        process.start(QStringLiteral(CHROMOBRISK_CLI_PATH), args);
-        CliResult result;
-        // Only a guard against a hung tool; not a measure of speed.
-        if (!process.waitForFinished(10 * 60 * 1000)) {
-            process.kill();
-            process.waitForFinished();
-            ADD_FAILURE() << "the tool did not finish";
-            return result;
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
+        const testsupport::ProcessResult r = testsupport::RunProcess(QStringLiteral(CHROMOBRISK_CLI_PATH), args, folder());
+        return {r.exitCode, QString::fromUtf8(r.out), QString::fromUtf8(r.err)};
     }
 
     QString MakeFolder(const QString& name) const
@@ -174,11 +161,8 @@ TEST_F(CliRun, BadFilesAreReportedOneLineEachAndTheRestIsWritten)
     truncated.chop(30);
     ASSERT_TRUE(testsupport::WriteBytes(path(QStringLiteral("cut.png")), truncated));
     // A JPEG whose Huffman table is damaged: the decoder complains while probing.
-    QByteArray jpeg = testsupport::EncodeWithQt(testsupport::OpaquePattern(16, 16), "jpeg");
+    const QByteArray jpeg = testsupport::PatternJpegPatched(0xC4, QByteArray("\xFF\xFF\xFF\xFF", 4));
     ASSERT_FALSE(jpeg.isEmpty());
-    const qsizetype dht = jpeg.indexOf(QByteArray("\xFF\xC4", 2));
-    ASSERT_GT(dht, 0);
-    jpeg.replace(dht + 5, 4, QByteArray("\xFF\xFF\xFF\xFF", 4));
     ASSERT_TRUE(testsupport::WriteBytes(path(QStringLiteral("bogus.jpg")), jpeg));
     const QString out = MakeFolder(QStringLiteral("out"));
 
@@ -327,6 +311,107 @@ TEST_F(CliRun, ParallelRunsGiveTheSameFiles)
         for (const QString& name : EntriesOf(four)) expected << QDir(four).filePath(name);
         EXPECT_EQ(listed, expected);
     }
+}
+
+// ---- connected and trim -------------------------------------------------------------
+
+constexpr std::uint32_t W = 0xFFFFFFFF, K = 0xFF000000, N = 0xFFF0F5FA; // white, black, near-white
+
+QSize SizeOfFile(const QString& file)
+{
+    return mGdip::LoadImageFile(file).image.qimage().size();
+}
+
+TEST_F(CliRun, ConnectedKeepsEnclosedKeyColorsAndTrimCropsTheMargin)
+{
+    // A logo on white: the white (and near-white) inside the ring is enclosed.
+    const QString logo = WriteImage(QStringLiteral("logo.png"), 7, 5,
+                                    {W, W, W, W, W, W, W, //
+                                     W, K, K, K, K, K, W, //
+                                     W, K, N, K, W, K, W, //
+                                     W, K, K, K, K, K, W, //
+                                     W, W, W, W, W, W, W});
+    const QString out = MakeFolder(QStringLiteral("out"));
+    CliResult r = Run({QStringLiteral("simple"), QStringLiteral("--connected"), QStringLiteral("--trim"),
+                       QStringLiteral("-o"), out, logo});
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.err, QString());
+    const QString result = QDir(out).filePath(QStringLiteral("logo.png.png"));
+    EXPECT_EQ(SizeOfFile(result), QSize(5, 3));
+    EXPECT_EQ(PixelsOfFile(result), (std::vector<std::uint32_t>{K, K, K, K, K, K, N, K, W, K, K, K, K, K, K}));
+
+    // From a seed instead: only that pixel's run goes; the border stays.
+    r = Run({QStringLiteral("simple"), QStringLiteral("--connected"), QStringLiteral("--seed=2,2"),
+             QStringLiteral("-o"), out, logo});
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    std::vector<std::uint32_t> seeded = PixelsOfFile(logo);
+    seeded[2 * 7 + 2] = 0;
+    EXPECT_EQ(PixelsOfFile(result), seeded);
+
+    // Alpha-restoring: an enclosed key-colored pixel is treated as outside the
+    // tolerance, made opaque with its own color; the border's gets its alpha.
+    const QString dark = WriteImage(QStringLiteral("dark.png"), 5, 5,
+                                    {K, K, K, K, K,          //
+                                     K, W, W, W, K,          //
+                                     K, W, 0x800C1806, W, K, //
+                                     K, W, W, W, K,          //
+                                     K, K, K, K, 0xFF0C1806});
+    r = Run({QStringLiteral("alpha"), QStringLiteral("--key"), QStringLiteral("0,0,0"), QStringLiteral("--connected"),
+             QStringLiteral("-o"), out, dark});
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    const std::vector<std::uint32_t> expected = {0, 0, 0, 0, 0, //
+                                                 0, W, W, W, 0, //
+                                                 0, W, 0xFF0C1806, W, 0, //
+                                                 0, W, W, W, 0, //
+                                                 0, 0, 0, 0, 0x0EDBFF6D};
+    EXPECT_EQ(PixelsOfFile(QDir(out).filePath(QStringLiteral("dark.png.png"))), expected);
+}
+
+TEST_F(CliRun, BadSeedsFailTheirFileAndAnEmptyTrimKeepsOnePixel)
+{
+    const QString small = WriteImage(QStringLiteral("small.png"), 2, 2, std::vector<std::uint32_t>(4, W));
+    const QString big = WriteImage(QStringLiteral("big.png"), 6, 6, std::vector<std::uint32_t>(36, W));
+    const QString dark = WriteImage(QStringLiteral("dark.png"), 4, 4, std::vector<std::uint32_t>(16, K));
+    const QString out = MakeFolder(QStringLiteral("out"));
+    const QStringList seeded = {QStringLiteral("simple"), QStringLiteral("--key=#FFFFFF"), QStringLiteral("--connected"),
+                                QStringLiteral("--seed"), QStringLiteral("3,3"), QStringLiteral("-o"), out};
+
+    // Outside one image, not matching the key in another: those two fail, named; the third is written.
+    CliResult r = Run(seeded + QStringList{small, big, dark});
+    EXPECT_EQ(r.exitCode, 1);
+    QStringList lines = r.errLines();
+    lines.sort();
+    ASSERT_EQ(lines.size(), 2) << qPrintable(r.err);
+    EXPECT_TRUE(lines[0].contains(dark) && lines[0].contains(QStringLiteral("3,3"))
+                && lines[0].contains(QStringLiteral("does not match the key 255,255,255 within tolerance 30")))
+        << qPrintable(lines[0]);
+    EXPECT_TRUE(lines[1].contains(small) && lines[1].contains(QStringLiteral("seed 3,3 is outside the 2 × 2 image")))
+        << qPrintable(lines[1]);
+    EXPECT_EQ(EntriesOf(out), QStringList{QStringLiteral("big.png.png")});
+
+    // Seeds without --connected, or malformed: usage errors, nothing read or written.
+    const QString none = MakeFolder(QStringLiteral("none"));
+    for (const QStringList& args : {QStringList{QStringLiteral("simple"), QStringLiteral("--seed"), QStringLiteral("1,1")},
+                                    QStringList{QStringLiteral("simple"), QStringLiteral("--connected"), QStringLiteral("--seed=1")},
+                                    QStringList{QStringLiteral("simple"), QStringLiteral("--connected"), QStringLiteral("--seed"), QStringLiteral("-1,0")}}) {
+        r = Run(args + QStringList{QStringLiteral("-o"), none, big});
+        EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(QLatin1Char(' ')));
+        EXPECT_TRUE(r.err.contains(QStringLiteral("--seed"))) << qPrintable(r.err);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("usage:"))) << qPrintable(r.err);
+    }
+    EXPECT_TRUE(EntriesOf(none).isEmpty());
+
+    // A trim with nothing left keeps the top-left pixel and says so; the file still counts as written.
+    const QString trimmed = MakeFolder(QStringLiteral("trimmed"));
+    r = Run({QStringLiteral("simple"), QStringLiteral("--key=#FFFFFF"), QStringLiteral("--trim"), QStringLiteral("-o"),
+             trimmed, big, dark});
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    ASSERT_EQ(r.errLines().size(), 1) << qPrintable(r.err);
+    EXPECT_TRUE(r.errLines()[0].contains(big) && r.errLines()[0].contains(QStringLiteral("1 × 1"))) << qPrintable(r.err);
+    EXPECT_EQ(r.outLines().size(), 2);
+    EXPECT_EQ(SizeOfFile(QDir(trimmed).filePath(QStringLiteral("big.png.png"))), QSize(1, 1));
+    EXPECT_EQ(PixelsOfFile(QDir(trimmed).filePath(QStringLiteral("big.png.png"))), std::vector<std::uint32_t>{0});
+    EXPECT_EQ(PixelsOfFile(QDir(trimmed).filePath(QStringLiteral("dark.png.png"))), PixelsOfFile(dark));
 }
 
 } // namespace

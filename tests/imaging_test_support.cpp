@@ -53,6 +53,16 @@ QImage OpaquePattern(int width, int height)
     return image;
 }
 
+QByteArray PatternJpegPatched(unsigned char marker, const QByteArray& bytes)
+{
+    QByteArray jpeg = fixtures::EncodeWithQt(OpaquePattern(16, 16), "JPEG");
+    const char segment[2] = {'\xFF', static_cast<char>(marker)};
+    const qsizetype at = jpeg.indexOf(QByteArray(segment, 2));
+    if (at <= 0) return {};
+    // marker (2), length (2), one byte of the segment, then the four replaced.
+    return jpeg.replace(at + 5, bytes.size(), bytes);
+}
+
 std::vector<std::uint32_t> PixelsOf(const QImage& argb32)
 {
     std::vector<std::uint32_t> pixels;

@@ -70,5 +70,10 @@ struct PngHeader {
 };
 PngHeader ReadPngHeader(const QByteArray& png);
 
+// A 16 × 16 JPEG of OpaquePattern with `bytes` over the four bytes that
+// follow the first byte inside its first segment `marker` (0xC0, the frame
+// header: height and width; 0xC4, a Huffman table: its first code counts).
+// Empty when Qt's writer made no such segment.
+QByteArray PatternJpegPatched(unsigned char marker, const QByteArray& bytes);
 
 } // namespace testsupport

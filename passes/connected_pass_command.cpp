@@ -1,0 +1,49 @@
+#include "connected_pass_command.h"
+
+#include "match_mask.h"
+#include "pass_command.h"
+#include "sparing_pass.h"
+
+namespace passes {
+namespace {
+
+template <class Kernel>
+ConnectedRun Run(const ConstPixelView& source, const PixelView& work, const PassParameters& p,
+                 std::span<const PixelPoint> seeds)
+{
+    ConnectedRun run;
+    BitMask match = MatchMask(source, p, Kernel::Definition::kCompared);
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        const PixelPoint& seed = seeds[i];
+        run.seed = i;
+        if (seed.x < 0 || seed.y < 0 || seed.x >= source.width || seed.y >= source.height)
+            run.outcome = ConnectedRun::Outcome::SeedOutside;
+        else if (!match.test(seed.x, seed.y))
+            run.outcome = ConnectedRun::Outcome::SeedNotMatching;
+        if (run.outcome != ConnectedRun::Outcome::Completed) return run;
+    }
+    run.seed = 0;
+    // What stays in the mask matches the key but is cut off: it is spared.
+    const FillStatistics fill = seeds.empty() ? TakeConnectedToBorder(match) : TakeConnected(match, seeds);
+    run.extraBytes = match.bytes() + fill.spanBytes;
+    run.regionPixels = fill.takenPixels;
+    RunPassSparing<Kernel>(source, work, p, match);
+    return run;
+}
+
+} // namespace
+
+ConnectedRun RunConnectedPassCommand(std::int32_t command, const ConstPixelView& source, const PixelView& work,
+                                     const ArgbChannels& key, std::int32_t tolerance,
+                                     const ArgbChannels& replacement, std::span<const PixelPoint> seeds)
+{
+    const PassParameters p{key, tolerance, DeltasOnto(key, replacement)};
+    switch (command) {
+    case kSimpleRemoval: return Run<SimpleRemovalKernel>(source, work, p, seeds);
+    case kAlphaRestoringRemoval: return Run<AlphaRestoringKernel>(source, work, p, seeds);
+    case kColorReplacement: return Run<ColorReplacementKernel>(source, work, p, seeds);
+    default: return {};
+    }
+}
+
+} // namespace passes
