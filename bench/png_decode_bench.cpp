@@ -1,9 +1,10 @@
 // PNG decoding of a 24-megapixel image: the fast reader against libpng, and
 // a plain copy of the decoded bitmap's bytes as the floor. The inputs are made
-// here: a logo (flat colours and anti-aliased edges on white) and a noisy
+// by the fixtures: a logo (flat colours, shapes and text on white) and a noisy
 // photograph, each written by libpng with its default filtering and zlib
 // level 6 (as most programs write PNGs) and by this program's own encoder.
 // Decoding runs from memory into the pooled bitmap, as in the window.
+#include "fixtures/bench_images.h"
 #include "imaging/mgdip.h"
 #include "imaging/png_codec.h"
 #include "imaging/png_fast_reader.h"
@@ -11,8 +12,6 @@
 #include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QPainter>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -27,37 +26,6 @@
 namespace {
 
 constexpr int kWidth = 6000, kHeight = 4000;
-
-QImage Logo()
-{
-    QImage image(kWidth, kHeight, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(214, 48, 49));
-    painter.drawEllipse(QPointF(kWidth * 0.35, kHeight * 0.5), kWidth * 0.25, kHeight * 0.3);
-    painter.setBrush(QColor(9, 132, 227));
-    painter.drawRoundedRect(QRectF(kWidth * 0.5, kHeight * 0.25, kWidth * 0.35, kHeight * 0.5), 60, 60);
-    painter.setPen(QPen(QColor(45, 52, 54), 40, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(kWidth * 0.1, kHeight * 0.1), QPointF(kWidth * 0.9, kHeight * 0.15));
-    return image;
-}
-
-QImage NoisyPhoto()
-{
-    QImage image(kWidth, kHeight, QImage::Format_ARGB32);
-    QRandomGenerator random(42);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < kWidth; ++x) {
-            const int noise = static_cast<int>(random.bounded(40u)) - 20;
-            auto channel = [&](int base) { return std::clamp(base + noise, 0, 255); };
-            row[x] = qRgb(channel(60 + 150 * x / kWidth), channel(90 + 100 * y / kHeight), channel(170 - 80 * x / kWidth));
-        }
-    }
-    return image;
-}
 
 void Append(png_structp png, png_bytep data, png_size_t length)
 {
@@ -106,7 +74,8 @@ const QByteArray& File(Input input)
     static std::map<Input, QByteArray> files;
     auto found = files.find(input);
     if (found != files.end()) return found->second;
-    const QImage image = input == kLogoLibpng || input == kLogoOurs ? Logo() : NoisyPhoto();
+    const QImage image = input == kLogoLibpng || input == kLogoOurs ? fixtures::LogoOnWhite(kWidth, kHeight)
+                                                                       : fixtures::NoisyPhoto(kWidth, kHeight);
     return files[input] = input == kLogoLibpng || input == kPhotoLibpng ? WithLibpng(image) : WithOurEncoder(image);
 }
 
