@@ -141,7 +141,7 @@ FileOutcome ProcessFile(const Options& options, const FileJob& job)
     const passes::PixelView pixels = work.pixels();
     const std::int32_t tolerance = options.tolerance;
     if (options.connected) {
-        if (auto refused = RunConnected(options, pixels, key, replacement)) return {std::move(refused), {}};
+        if (auto refused = RunConnected(options, pixels, key, replacement)) return {std::move(refused), {}, true};
     } else {
         passes::RunPassCommand(options.command, {pixels, pixels, {}}, width, height, key, tolerance, replacement);
     }
@@ -178,6 +178,7 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
             const std::lock_guard lock(reportMutex);
             if (outcome.failure) {
                 ++report.failed;
+                if (outcome.misused) ++report.misused;
                 onFailed(jobs[i], *outcome.failure);
             } else {
                 ++report.succeeded;

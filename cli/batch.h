@@ -25,6 +25,7 @@ std::vector<FileJob> PlanJobs(const Options& options);
 struct FileOutcome {
     std::optional<QString> failure; // why nothing was written (paths shown with mGdip::DisplayPath)
     QString note;                   // something to tell about a written result, or empty
+    bool misused = false;           // the failure is the command line's (a seed that does not fit the image)
 };
 
 FileOutcome ProcessFile(const Options& options, const FileJob& job);
@@ -32,6 +33,7 @@ FileOutcome ProcessFile(const Options& options, const FileJob& job);
 struct BatchReport {
     int succeeded = 0;
     int failed = 0;
+    int misused = 0; // of the failed, those the command line caused
 };
 
 // Calls onWritten/onFailed from worker threads, one call at a time.

@@ -126,5 +126,8 @@ int main(int argc, char** argv)
         });
     progress.clear();
     mGdip::ShutdownImaging();
+    // A seed that fits no image is the command line's fault, though only the
+    // image could tell: a usage error, after every other file was processed.
+    if (report.misused > 0) return kExitUsage;
     return report.failed > 0 ? kExitFileFailed : kExitOk;
 }

@@ -44,7 +44,7 @@ const std::string kHelp =
     "                    leaves a pixel that does not match (alpha: made opaque)\n"
     "  --seed X,Y        with --connected: connect from this pixel instead of the\n"
     "                    border; repeatable. A seed outside an image or not\n"
-    "                    matching the key fails that file\n"
+    "                    matching the key is a usage error for that file\n"
     "  --trim            crop each result to the smallest rectangle holding every\n"
     "                    pixel that is not fully transparent (nothing left: the\n"
     "                    top-left pixel is kept, with a note on stderr)\n"
@@ -63,7 +63,8 @@ const std::string kHelp =
     "                    a green-screen frame: green spill inside the subject stays\n"
     "\n"
     "Exit status: 0 all files written, 1 some file failed (the others are still\n"
-    "written), 2 usage error (no file is read).\n";
+    "written), 2 usage error (no file is read; for a seed that does not fit an\n"
+    "image, that file is named and the others are still written).\n";
 
 namespace {
 

@@ -367,7 +367,7 @@ TEST_F(CliRun, ConnectedKeepsEnclosedKeyColorsAndTrimCropsTheMargin)
     EXPECT_EQ(PixelsOfFile(QDir(out).filePath(QStringLiteral("dark.png.png"))), expected);
 }
 
-TEST_F(CliRun, BadSeedsFailTheirFileAndAnEmptyTrimKeepsOnePixel)
+TEST_F(CliRun, BadSeedsAreUsageErrorsNamingTheirFileAndAnEmptyTrimKeepsOnePixel)
 {
     const QString small = WriteImage(QStringLiteral("small.png"), 2, 2, std::vector<std::uint32_t>(4, W));
     const QString big = WriteImage(QStringLiteral("big.png"), 6, 6, std::vector<std::uint32_t>(36, W));
@@ -376,9 +376,9 @@ TEST_F(CliRun, BadSeedsFailTheirFileAndAnEmptyTrimKeepsOnePixel)
     const QStringList seeded = {QStringLiteral("simple"), QStringLiteral("--key=#FFFFFF"), QStringLiteral("--connected"),
                                 QStringLiteral("--seed"), QStringLiteral("3,3"), QStringLiteral("-o"), out};
 
-    // Outside one image, not matching the key in another: those two fail, named; the third is written.
+    // Outside one image, not matching the key in another: usage errors naming those two; the third is written.
     CliResult r = Run(seeded + QStringList{small, big, dark});
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.exitCode, 2);
     QStringList lines = r.errLines();
     lines.sort();
     ASSERT_EQ(lines.size(), 2) << qPrintable(r.err);
