@@ -7,19 +7,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace mGdip::detail {
 
 enum class DeflateBackend {
     Fast,     // ISA-L at its fastest level: most images
-    Thorough, // libdeflate's fastest level: images that compress very well,
+    Thorough, // libdeflate at a fast level: images that compress very well,
               // where it finds far longer matches
 };
 
 class BandDeflater {
 public:
-    explicit BandDeflater(DeflateBackend backend);
+    // Without a backend, each band is compressed by ISA-L, whose speed on
+    // such data costs little, and when that shrinks it fourfold or more
+    // (flat art, removed backgrounds) by libdeflate too; the smaller stream
+    // is kept. So every band gets the better compressor, judged on itself.
+    explicit BandDeflater(std::optional<DeflateBackend> backend = std::nullopt);
     ~BandDeflater();
     BandDeflater(const BandDeflater&) = delete;
     BandDeflater& operator=(const BandDeflater&) = delete;
@@ -30,7 +35,7 @@ public:
 
 private:
     struct State;
-    DeflateBackend backend_;
+    std::optional<DeflateBackend> backend_;
     std::unique_ptr<State> state_;
 };
 

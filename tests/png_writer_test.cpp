@@ -5,7 +5,6 @@
 #include "imaging_test_support.h"
 
 #include "fixtures/bench_images.h"
-#include "imaging/deflate_backend_choice.h"
 #include "imaging/deflate_band.h"
 #include "imaging/png_writer.h"
 
@@ -24,6 +23,7 @@ namespace {
 
 using mGdip::detail::DeflateBackend;
 using mGdip::detail::FilterChoice;
+using mGdip::detail::FilteredRowBytes;
 
 class MemorySink final : public mGdip::detail::ByteSink {
 public:
@@ -153,6 +153,81 @@ TEST(PngWriter, FailedWritesStopEveryThreadWithTheWritersReason)
     }
 }
 
+// Rows handed to the streaming writer in uneven pieces: `pieces` gives the
+// rows of each commit in turn (cycled, cut to what the room holds); odd
+// pieces are committed in place instead of through the writer's room.
+QByteArray StreamInPieces(const QImage& source, const mGdip::detail::PngWriterSettings& settings,
+                          const std::vector<std::int32_t>& pieces, bool alternate)
+{
+    MemorySink sink;
+    mGdip::detail::PngStreamWriter writer(sink, source.width(), source.height(), settings);
+    const std::size_t width = static_cast<std::size_t>(source.width());
+    std::int32_t y = 0;
+    for (std::size_t i = 0; y < source.height(); ++i) {
+        std::int32_t room = 0;
+        std::uint32_t* rows = writer.nextRows(&room);
+        if (!rows || room <= 0) return {};
+        const std::int32_t count = std::min(room, pieces[i % pieces.size()]);
+        const auto* from = reinterpret_cast<const std::uint32_t*>(source.constScanLine(y));
+        const bool ok = alternate && i % 2 ? writer.commitInPlace(from, width, count)
+                                           : (std::copy(from, from + width * static_cast<std::size_t>(count), rows),
+                                              writer.commit(count));
+        if (!ok) return {};
+        y += count;
+    }
+    return writer.finish() ? sink.bytes : QByteArray();
+}
+
+TEST(PngStreamWriter, RowsInUnevenPiecesReadBackExactly)
+{
+    const QImage sources[] = {testsupport::RandomArgb(37, 61, 2), FlatArt(200, 90)};
+    for (const QImage& source : sources)
+        for (const int threads : {1, 2})
+            for (const bool alternate : {false, true}) {
+                SCOPED_TRACE(testing::Message() << source.width() << " wide, threads " << threads
+                                                << (alternate ? ", in place every other piece" : ""));
+                mGdip::detail::PngWriterSettings settings;
+                settings.threads = threads;
+                settings.bandBytes = FilteredRowBytes(static_cast<std::size_t>(source.width())) * 7;
+                const QByteArray png = StreamInPieces(source, settings, {1, 7, 3, 2, 5}, alternate);
+                ASSERT_FALSE(png.isEmpty());
+                std::string why;
+                const QImage strict = DecodeWithLibpng(png, &why);
+                ASSERT_FALSE(strict.isNull()) << why;
+                EXPECT_EQ(testsupport::FirstDifference(strict, source), -1);
+            }
+}
+
+TEST(PngStreamWriter, FailuresAndAbandonedFilesEndEveryThread)
+{
+    const QImage source = testsupport::RandomArgb(300, 200, 8);
+    mGdip::detail::PngWriterSettings settings;
+    settings.threads = 2;
+    settings.bandBytes = FilteredRowBytes(300) * 10;
+    {
+        // A sink that fails in the image data: every later call says so.
+        MemorySink sink(4000);
+        mGdip::detail::PngStreamWriter writer(sink, 300, 200, settings);
+        bool going = true;
+        for (std::int32_t y = 0; going && y < 200; y += 10)
+            going = writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 300, 10);
+        EXPECT_FALSE(going && writer.finish());
+        EXPECT_EQ(writer.reason(), QStringLiteral("the file could not be written"));
+        std::int32_t room = -1;
+        EXPECT_EQ(writer.nextRows(&room), nullptr);
+        EXPECT_EQ(room, 0);
+    }
+    for (const std::int32_t rows : {0, 10, 100, 190}) {
+        SCOPED_TRACE(rows);
+        // Given up after some rows: the writer ends without waiting for the rest.
+        MemorySink sink;
+        mGdip::detail::PngStreamWriter writer(sink, 300, 200, settings);
+        for (std::int32_t y = 0; y < rows; y += 10)
+            ASSERT_TRUE(writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 300, 10));
+        EXPECT_TRUE(writer.reason().isNull());
+    }
+}
+
 // The residues as the PNG format defines them, one byte at a time.
 std::vector<std::uint8_t> ReferenceFilter(const std::vector<std::uint32_t>& row, const std::vector<std::uint32_t>* above,
                                           int type)
@@ -254,21 +329,36 @@ TEST(DeflateBands, JoinedBandsInflateToTheirInputWhereverTheLastBlockEnds)
     EXPECT_EQ(endBits.size(), 8u); // every position of the stream's end in its last byte
 }
 
-TEST(DeflateBackendChoice, FlatImagesGetTheThoroughCompressorAndNoiseTheFastOne)
+TEST(DeflateBands, WithoutABackendEachBandKeepsTheSmallerStream)
 {
-    EXPECT_EQ(mGdip::detail::ChooseDeflateBackend(fixtures::EveryRgbValue(), FilterChoice::Adaptive),
-              DeflateBackend::Thorough);
-    EXPECT_EQ(mGdip::detail::ChooseDeflateBackend(fixtures::NoisyPhoto(1200, 800), FilterChoice::Adaptive),
-              DeflateBackend::Fast);
-    // The sample stays a bounded share of the pixels, whatever the shape.
-    const QSize shapes[] = {{1, 1}, {3, 2}, {1 << 28, 1}, {1, 1 << 28}, {1'000'000, 63}, {16384, 16384}, {100, 100}};
-    for (const QSize shape : shapes) {
-        const std::int64_t total = std::int64_t{shape.width()} * shape.height();
-        const std::int64_t sampled = mGdip::detail::DeflateSamplePixels(shape.width(), shape.height());
-        EXPECT_LE(sampled, std::min<std::int64_t>(total, std::max<std::int64_t>(16384, total / 16)))
-            << shape.width() << "x" << shape.height();
-        EXPECT_LE(sampled, 262144);
-        EXPECT_GT(sampled, 0);
+    // Noise: ISA-L's stream as it is. A removed background (zeros around a
+    // small patch): libdeflate's, much smaller. Flat art: whichever is smaller.
+    const QImage noise = testsupport::RandomArgb(300, 40, 9), flat = FlatArt(300, 40);
+    QImage removed(300, 40, QImage::Format_ARGB32);
+    removed.fill(0u);
+    const QImage patch = testsupport::RandomArgb(20, 10, 4);
+    for (int y = 0; y < 10; ++y) std::memcpy(removed.scanLine(15 + y) + 4 * 140, patch.constScanLine(y), 20 * 4);
+    for (const QImage* image : {&noise, static_cast<const QImage*>(&removed), &flat}) {
+        std::vector<std::uint8_t> filtered;
+        for (int y = 0; y < image->height(); ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(image->constScanLine(y));
+            const auto* above = y ? reinterpret_cast<const std::uint32_t*>(image->constScanLine(y - 1)) : nullptr;
+            std::vector<std::uint8_t> out(1 + 4 * 300);
+            mGdip::detail::FilterRow(row, above, 300, FilterChoice::Adaptive, out.data());
+            filtered.insert(filtered.end(), out.begin(), out.end());
+        }
+        std::vector<std::uint8_t> chosen, fast, thorough;
+        ASSERT_TRUE(mGdip::detail::BandDeflater().compress(filtered.data(), filtered.size(), true, chosen));
+        ASSERT_TRUE(mGdip::detail::BandDeflater(DeflateBackend::Fast).compress(filtered.data(), filtered.size(), true, fast));
+        ASSERT_TRUE(mGdip::detail::BandDeflater(DeflateBackend::Thorough).compress(filtered.data(), filtered.size(), true, thorough));
+        if (image == &noise) {
+            EXPECT_EQ(chosen, fast);
+        }
+        if (image == &removed) {
+            EXPECT_LT(thorough.size(), fast.size());
+        }
+        EXPECT_EQ(chosen, thorough.size() < fast.size() ? thorough : fast);
+        EXPECT_EQ(Inflate(chosen, filtered.size()), filtered);
     }
 }
 
