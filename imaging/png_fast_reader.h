@@ -1,8 +1,9 @@
 #pragma once
 // The common PNG, decoded without libpng: 8-bit grey, grey and alpha, RGB or
 // RGBA, not interlaced, without a palette or a transparent colour. Its image
-// data is inflated by ISA-L in a stream and unfiltered straight into the
-// ARGB32 bitmap, with every length, CRC and checksum checked.
+// data is inflated by ISA-L in a stream and unfiltered straight into
+// ARGB32 rows, whole or a band at a time, with every length, CRC and
+// checksum checked.
 //
 // This reader only ever accepts a file libpng accepts, with the same pixels.
 // Whatever it does not take (another layout, or anything damaged, truncated
