@@ -22,7 +22,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
+#include <optional>
 
 namespace mGdip::detail {
 namespace {
@@ -44,7 +44,6 @@ constexpr std::size_t kInputPiece = 256 << 10;
 constexpr std::size_t kDirectPiece = 64 << 10;
 
 FastPngResult Aside(const char* why) { return {QImage(), FastPngOutcome::LeftToLibpng, why}; }
-FastPngResult Other(const char* why) { return {QImage(), FastPngOutcome::OtherLayout, why}; }
 
 std::uint32_t BigEndian32(const std::uint8_t* p)
 {
@@ -63,8 +62,10 @@ std::uint64_t IdatLimit(std::uint32_t width, std::uint32_t height, int channels)
 class IdatInflater {
 public:
     IdatInflater(PngChunkStream& chunks, std::uint64_t idatLimit, std::uint64_t rawBytes)
-        : chunks_(chunks), idatLimit_(idatLimit), rawBytes_(rawBytes), state_(std::make_unique<inflate_state>())
+        : chunks_(chunks), idatLimit_(idatLimit), rawBytes_(rawBytes), state_(new (std::nothrow) inflate_state()),
+          stage_(new (std::nothrow) std::uint8_t[kInputPiece])
     {
+        if (!state_) return;
         isal_inflate_init(state_.get());
         // The two header bytes are read here; ISA-L checks the Adler-32 at the end.
         state_->crc_flag = ISAL_ZLIB_NO_HDR_VER;
@@ -99,6 +100,8 @@ public:
         return true;
     }
 
+    // False when its memory could not be had; then it must not be used.
+    bool allocated() const { return state_ && stage_; }
     const char* why() const { return why_; }
     // True once the header of the chunk after the last IDAT has been read.
     bool afterImageData() const { return afterImageData_; }
@@ -146,16 +149,16 @@ private:
     bool NextInput()
     {
         std::size_t staged = 0;
-        while (staged < stage_.size() && !afterImageData_) {
+        while (staged < kInputPiece && !afterImageData_) {
             if (chunks_.unread() > 0) {
                 if (staged == 0 && chunks_.unread() >= kDirectPiece) {
                     const ChunkPiece piece = chunks_.Read(kInputPiece);
                     if (piece.size == 0) return Fail("the file ends early");
                     return Give(piece.data, piece.size);
                 }
-                const ChunkPiece piece = chunks_.Read(stage_.size() - staged);
+                const ChunkPiece piece = chunks_.Read(kInputPiece - staged);
                 if (piece.size == 0) return Fail("the file ends early");
-                std::memcpy(stage_.data() + staged, piece.data, piece.size);
+                std::memcpy(stage_.get() + staged, piece.data, piece.size);
                 staged += piece.size;
                 continue;
             }
@@ -165,7 +168,7 @@ private:
             else if (chunks_.length() > idatLimit_) return Fail("an IDAT beyond libpng's limit");
         }
         if (staged == 0) return Fail("the image data ends early");
-        return Give(stage_.data(), staged);
+        return Give(stage_.get(), staged);
     }
 
     bool Give(const std::uint8_t* data, std::size_t size)
@@ -178,7 +181,7 @@ private:
     PngChunkStream& chunks_;
     std::uint64_t idatLimit_, rawBytes_;
     std::unique_ptr<inflate_state> state_;
-    std::vector<std::uint8_t> stage_ = std::vector<std::uint8_t>(kInputPiece);
+    std::unique_ptr<std::uint8_t[]> stage_;
     bool afterImageData_ = false;
     std::uint8_t headerBytes_[2] = {};
     int header_ = 0;
@@ -190,37 +193,6 @@ struct Header {
     int colorType = 0;
     int channels = 0;
 };
-
-// The rows: inflated a batch at a time, unfiltered in place (each row's
-// predecessor is the row before it in the batch, or the last row of the
-// previous batch) and converted into the bitmap.
-// False with `outOfMemory` set when the row buffers (as large as a row
-// each, for the widest images) cannot be had.
-bool DecodeRows(IdatInflater& inflater, const Header& h, QImage& image, bool* outOfMemory)
-{
-    const std::size_t rowBytes = std::size_t{h.width} * static_cast<std::size_t>(h.channels), stride = rowBytes + 1;
-    const std::size_t rowsPerBatch = std::clamp<std::size_t>(kBatchBytes / stride, 1, h.height);
-    const std::unique_ptr<std::uint8_t[]> batchMemory(new (std::nothrow) std::uint8_t[rowsPerBatch * stride]),
-        prior(new (std::nothrow) std::uint8_t[rowBytes]());
-    *outOfMemory = !batchMemory || !prior;
-    if (*outOfMemory) return false;
-    std::uint8_t* const batch = batchMemory.get();
-    auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
-    const std::size_t wordsPerLine = static_cast<std::size_t>(image.bytesPerLine()) / 4;
-    for (std::uint32_t y = 0; y < h.height;) {
-        const std::size_t rows = std::min<std::size_t>(rowsPerBatch, h.height - y);
-        if (!inflater.Fill(batch, rows * stride)) return false;
-        const std::uint8_t* above = prior.get();
-        for (std::size_t r = 0; r < rows; ++r, ++y) {
-            std::uint8_t* row = batch + r * stride;
-            if (!UnfilterRow(row[0], row + 1, above, rowBytes, h.channels)) return false;
-            ConvertRowToArgb(h.colorType, row + 1, bits + y * wordsPerLine, h.width);
-            above = row + 1;
-        }
-        std::memcpy(prior.get(), above, rowBytes);
-    }
-    return true;
-}
 
 // After the image data: more IDAT chunks (their CRCs checked), skipped
 // ancillary chunks, and IEND.
@@ -248,63 +220,163 @@ const char* CheckTail(PngChunkStream& chunks, std::uint64_t idatLimit, bool head
 
 } // namespace
 
-FastPngResult DecodeCommonPng(QIODevice& in)
+// The rows are inflated a batch at a time into `batch` and unfiltered there
+// in place as they are asked for, each straight into the caller's memory.
+// A row's predecessor is the row before it in the batch, or for the first
+// row of a batch the last one of the batch before, kept in `prior`. The
+// batches are the same however the rows are asked for, so the checks and
+// their order are too.
+struct CommonPngRowReader::State {
+    explicit State(QIODevice& device) : in(device), chunks(device) {}
+
+    enum class Phase { Unopened, Rows, Finished, Refused };
+
+    QIODevice& in;
+    PngChunkStream chunks;
+    Phase phase = Phase::Unopened;
+    Header h;
+    std::uint64_t rawBytes = 0, idatLimit = 0;
+    std::size_t rowBytes = 0, stride = 0, rowsPerBatch = 0;
+    // Made at the first row, so that a caller's bitmap is had first.
+    std::optional<IdatInflater> inflater;
+    std::unique_ptr<std::uint8_t[]> batch, prior;
+    std::size_t batchRows = 0, batchNext = 0; // rows in `batch`, and the next one to hand out
+    std::uint32_t rowsRead = 0;
+};
+
+CommonPngRowReader::CommonPngRowReader(QIODevice& in) : state_(std::make_unique<State>(in)) {}
+
+CommonPngRowReader::~CommonPngRowReader() = default;
+
+std::int32_t CommonPngRowReader::width() const { return static_cast<std::int32_t>(state_->h.width); }
+
+std::int32_t CommonPngRowReader::height() const { return static_cast<std::int32_t>(state_->h.height); }
+
+bool CommonPngRowReader::Refuse(const char* why, bool outOfMemory)
 {
-    PngChunkStream chunks(in);
-    if (!chunks.ReadSignature()) return Aside("no PNG signature");
+    why_ = why;
+    outOfMemory_ = outOfMemory;
+    state_->phase = State::Phase::Refused;
+    return false;
+}
+
+FastPngOutcome CommonPngRowReader::open()
+{
+    State& s = *state_;
+    const auto aside = [&](const char* why) {
+        Refuse(why);
+        return FastPngOutcome::LeftToLibpng;
+    };
+    const auto other = [&](const char* why) {
+        Refuse(why);
+        return FastPngOutcome::OtherLayout;
+    };
+    if (s.phase != State::Phase::Unopened) return aside("opened twice");
+    PngChunkStream& chunks = s.chunks;
+    if (!chunks.ReadSignature()) return aside("no PNG signature");
     if (chunks.NextChunk() != PngChunkStream::Header::Ok || chunks.type() != kIHDR || chunks.length() != 13)
-        return Aside("no IHDR");
+        return aside("no IHDR");
     std::uint8_t ihdr[13];
     for (std::size_t got = 0; got < sizeof ihdr;) {
         const ChunkPiece piece = chunks.Read(sizeof ihdr - got);
-        if (piece.size == 0) return Aside("IHDR is cut");
+        if (piece.size == 0) return aside("IHDR is cut");
         std::memcpy(ihdr + got, piece.data, piece.size);
         got += piece.size;
     }
-    if (!chunks.Finish(true)) return Aside("IHDR is cut or its CRC is wrong");
+    if (!chunks.Finish(true)) return aside("IHDR is cut or its CRC is wrong");
 
-    Header h;
+    Header& h = s.h;
     h.width = BigEndian32(ihdr);
     h.height = BigEndian32(ihdr + 4);
     const int depth = ihdr[8];
     h.colorType = ihdr[9];
     if (h.width == 0 || h.height == 0 || h.width > 0x7FFFFFFFu || h.height > 0x7FFFFFFFu || ihdr[10] != 0 || ihdr[11] != 0
         || ihdr[12] > 1)
-        return Aside("IHDR fields libpng refuses");
+        return aside("IHDR fields libpng refuses");
     switch (h.colorType) {
     case 0: h.channels = 1; break;
     case 2: h.channels = 3; break;
     case 4: h.channels = 2; break;
     case 6: h.channels = 4; break;
-    case 3: return Other("a palette");
-    default: return Aside("an invalid colour type");
+    case 3: return other("a palette");
+    default: return aside("an invalid colour type");
     }
-    if (depth != 8) return Other("not 8 bits per channel");
-    if (ihdr[12] != 0) return Other("interlaced");
-    if (!FitsLimits(h.width, h.height)) return Aside("too large");
-    const std::uint64_t rawBytes = (std::uint64_t{h.width} * static_cast<std::uint64_t>(h.channels) + 1) * h.height;
-    if (static_cast<std::int64_t>(rawBytes) > in.size() * kMaxInflation + kInflationSlack)
-        return Aside("more image data than the file could hold");
-    const std::uint64_t idatLimit = IdatLimit(h.width, h.height, h.channels);
+    if (depth != 8) return other("not 8 bits per channel");
+    if (ihdr[12] != 0) return other("interlaced");
+    if (!FitsLimits(h.width, h.height)) return aside("too large");
+    s.rawBytes = (std::uint64_t{h.width} * static_cast<std::uint64_t>(h.channels) + 1) * h.height;
+    if (static_cast<std::int64_t>(s.rawBytes) > s.in.size() * kMaxInflation + kInflationSlack)
+        return aside("more image data than the file could hold");
+    s.idatLimit = IdatLimit(h.width, h.height, h.channels);
 
     for (;;) {
-        if (chunks.NextChunk() != PngChunkStream::Header::Ok) return Aside("no image data");
+        if (chunks.NextChunk() != PngChunkStream::Header::Ok) return aside("no image data");
         const std::uint32_t type = chunks.type();
         if (type == kIDAT) break;
-        if (type == kPLTE || type == kTRNS) return Other("a palette or a transparent colour");
-        if (!chunks.ancillary()) return Aside("a critical chunk before the image data");
-        if (chunks.length() > kChunkLimit || !chunks.Finish(false)) return Aside("an ancillary chunk is too large or cut");
+        if (type == kPLTE || type == kTRNS) return other("a palette or a transparent colour");
+        if (!chunks.ancillary()) return aside("a critical chunk before the image data");
+        if (chunks.length() > kChunkLimit || !chunks.Finish(false)) return aside("an ancillary chunk is too large or cut");
     }
-    if (chunks.length() > idatLimit) return Aside("an IDAT beyond libpng's limit");
+    if (chunks.length() > s.idatLimit) return aside("an IDAT beyond libpng's limit");
 
-    QImage image = AllocateBitmap(static_cast<std::int32_t>(h.width), static_cast<std::int32_t>(h.height), Contents::Unspecified);
+    s.rowBytes = std::size_t{h.width} * static_cast<std::size_t>(h.channels);
+    s.stride = s.rowBytes + 1;
+    s.rowsPerBatch = std::clamp<std::size_t>(kBatchBytes / s.stride, 1, h.height);
+    s.phase = State::Phase::Rows;
+    return FastPngOutcome::Decoded;
+}
+
+bool CommonPngRowReader::readRows(std::uint32_t* out, std::size_t wordsPerLine, std::int32_t rows)
+{
+    State& s = *state_;
+    if (s.phase == State::Phase::Refused) return false;
+    if (s.phase != State::Phase::Rows || rows < 0 || static_cast<std::uint32_t>(rows) > s.h.height - s.rowsRead
+        || wordsPerLine < s.h.width)
+        return Refuse("rows outside the image");
+    if (rows > 0 && !s.inflater) {
+        // The batch buffers are as large as a row each, for the widest images.
+        s.inflater.emplace(s.chunks, s.idatLimit, s.rawBytes);
+        if (!s.inflater->allocated()) return Refuse("out of memory", true);
+        s.batch.reset(new (std::nothrow) std::uint8_t[s.rowsPerBatch * s.stride]);
+        s.prior.reset(new (std::nothrow) std::uint8_t[s.rowBytes]());
+        if (!s.batch || !s.prior) return Refuse("out of memory", true);
+    }
+    const Header& h = s.h;
+    for (std::int32_t r = 0; r < rows; ++r, ++s.batchNext, ++s.rowsRead) {
+        if (s.batchNext == s.batchRows) {
+            if (s.batchRows > 0) std::memcpy(s.prior.get(), s.batch.get() + (s.batchRows - 1) * s.stride + 1, s.rowBytes);
+            s.batchRows = std::min<std::size_t>(s.rowsPerBatch, h.height - s.rowsRead);
+            s.batchNext = 0;
+            if (!s.inflater->Fill(s.batch.get(), s.batchRows * s.stride)) return Refuse(s.inflater->why());
+        }
+        std::uint8_t* row = s.batch.get() + s.batchNext * s.stride;
+        const std::uint8_t* above = s.batchNext == 0 ? s.prior.get() : row - s.stride + 1;
+        if (!UnfilterRow(row[0], row + 1, above, s.rowBytes, h.channels)) return Refuse("a row has an unknown filter type");
+        ConvertRowToArgb(h.colorType, row + 1, out + static_cast<std::size_t>(r) * wordsPerLine, h.width);
+    }
+    return true;
+}
+
+bool CommonPngRowReader::finish()
+{
+    State& s = *state_;
+    if (s.phase == State::Phase::Refused) return false;
+    if (s.phase != State::Phase::Rows || s.rowsRead != s.h.height) return Refuse("finished before the last row");
+    if (!s.inflater->End()) return Refuse(s.inflater->why());
+    if (const char* why = CheckTail(s.chunks, s.idatLimit, s.inflater->afterImageData())) return Refuse(why);
+    s.phase = State::Phase::Finished;
+    return true;
+}
+
+FastPngResult DecodeCommonPng(QIODevice& in)
+{
+    CommonPngRowReader reader(in);
+    if (const FastPngOutcome opened = reader.open(); opened != FastPngOutcome::Decoded) return {QImage(), opened, reader.why()};
+    QImage image = AllocateBitmap(reader.width(), reader.height(), Contents::Unspecified);
     if (image.isNull()) return Aside("out of memory");
-    IdatInflater inflater(chunks, idatLimit, rawBytes);
-    bool outOfMemory = false;
-    if (!DecodeRows(inflater, h, image, &outOfMemory))
-        return Aside(outOfMemory ? "out of memory" : *inflater.why() ? inflater.why() : "a row has an unknown filter type");
-    if (!inflater.End()) return Aside(inflater.why());
-    if (const char* why = CheckTail(chunks, idatLimit, inflater.afterImageData())) return Aside(why);
+    auto* bits = reinterpret_cast<std::uint32_t*>(image.bits());
+    const std::size_t wordsPerLine = static_cast<std::size_t>(image.bytesPerLine()) / 4;
+    if (!reader.readRows(bits, wordsPerLine, reader.height()) || !reader.finish()) return Aside(reader.why());
     return {std::move(image), FastPngOutcome::Decoded, ""};
 }
 

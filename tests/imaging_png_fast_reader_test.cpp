@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 namespace {
 
 using namespace mGdip::detail;
@@ -168,6 +171,156 @@ TEST(FastPngReader, WhatLibpngOnlyWarnsAboutIsTakenToo)
         EXPECT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
         ASSERT_FALSE(all.libpng.failure) << qPrintable(all.libpng.failure.detail);
         EXPECT_TRUE(all.fast.image == all.libpng.image);
+    }
+}
+
+// The row reader's results for one file read in bands of rows: each band
+// size in turn, then the rest at once.
+struct Banded {
+    FastPngOutcome opened = FastPngOutcome::LeftToLibpng;
+    bool accepted = false;
+    std::int32_t refusedAt = -1; // rows handed out before the call that refused (the height when finish did)
+    std::string why;
+    QImage image;              // the rows handed out, as ARGB32
+    bool paddingKept = true;   // no word written between a line's end and the next line
+};
+
+Banded ReadInBands(const QByteArray& bytes, const std::vector<std::int32_t>& bands)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    CommonPngRowReader reader(buffer);
+    Banded result;
+    result.opened = reader.open();
+    result.why = reader.why();
+    if (result.opened != FastPngOutcome::Decoded) return result;
+    const std::int32_t width = reader.width(), height = reader.height();
+    const std::size_t wordsPerLine = static_cast<std::size_t>(width) + 3;
+    constexpr std::uint32_t kUnwritten = 0x5EC0DE5Eu;
+    std::vector<std::uint32_t> lines(wordsPerLine * static_cast<std::size_t>(height), kUnwritten);
+    std::int32_t done = 0;
+    bool ok = true;
+    for (std::size_t i = 0; ok && done < height; ++i) {
+        const std::int32_t rows = i < bands.size() ? std::min(bands[i], height - done) : height - done;
+        ok = reader.readRows(lines.data() + static_cast<std::size_t>(done) * wordsPerLine, wordsPerLine, rows);
+        if (ok) done += rows;
+    }
+    ok = ok && reader.finish();
+    result.accepted = ok;
+    result.refusedAt = ok ? -1 : done;
+    result.why = reader.why();
+    // Once refused, the reader stays so.
+    if (!ok) {
+        EXPECT_FALSE(reader.readRows(lines.data(), wordsPerLine, 0) || reader.finish());
+    }
+    result.image = QImage(width, height, QImage::Format_ARGB32);
+    for (std::int32_t y = 0; y < height; ++y) {
+        const std::uint32_t* line = lines.data() + static_cast<std::size_t>(y) * wordsPerLine;
+        std::memcpy(result.image.scanLine(y), line, static_cast<std::size_t>(width) * 4);
+        for (std::size_t x = static_cast<std::size_t>(width); x < wordsPerLine; ++x)
+            result.paddingKept = result.paddingKept && line[x] == kUnwritten;
+    }
+    return result;
+}
+
+const std::vector<std::vector<std::int32_t>> kBandings = {{}, {1, 3, 7}, {1, 0, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {5, 9}};
+
+TEST(FastPngRowReader, AnyBandingGivesTheWholeImagesPixels)
+{
+    // 40000 pixels a row leave 3 to 13 rows in a 512 KB inflate batch, so
+    // bands start and end inside batches and span them.
+    const std::uint32_t sizes[][2] = {{40000, 20}, {5, 13}};
+    for (const int colorType : {0, 2, 4, 6})
+        for (const auto& size : sizes) {
+            fixtures::FilteredPng png = Png(size[0], size[1], colorType, size[0] + static_cast<std::uint32_t>(colorType));
+            g_filterShift = colorType;
+            png.filterOf = ShiftedFilter;
+            png.idatSizes = {100000, 7, 300000};
+            const QByteArray bytes = fixtures::MakeFilteredPng(png);
+            const AllWays all = Decode(bytes);
+            ASSERT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
+            ASSERT_FALSE(all.libpng.failure) << qPrintable(all.libpng.failure.detail);
+            for (std::size_t b = 0; b < kBandings.size(); ++b) {
+                SCOPED_TRACE(testing::Message() << "type " << colorType << ", " << size[0] << "x" << size[1] << ", banding " << b);
+                const Banded banded = ReadInBands(bytes, kBandings[b]);
+                ASSERT_TRUE(banded.accepted) << banded.why;
+                EXPECT_TRUE(banded.image == all.libpng.image);
+                EXPECT_TRUE(banded.image == all.fast.image);
+                EXPECT_TRUE(banded.paddingKept);
+            }
+        }
+    // Asking for more rows than are left is refused, not read past the image.
+    const QByteArray small = fixtures::MakeFilteredPng(Png(4, 3, 6, 5));
+    QBuffer buffer;
+    buffer.setData(small);
+    buffer.open(QIODevice::ReadOnly);
+    CommonPngRowReader reader(buffer);
+    ASSERT_EQ(reader.open(), FastPngOutcome::Decoded);
+    std::vector<std::uint32_t> words(4 * 4);
+    EXPECT_TRUE(reader.readRows(words.data(), 4, 2));
+    EXPECT_FALSE(reader.readRows(words.data() + 8, 4, 2));
+    EXPECT_FALSE(reader.finish());
+}
+
+TEST(FastPngRowReader, DamageFoundLateIsRefusedNeverTaken)
+{
+    // A wide image in many IDATs and a text chunk before IEND: the early rows
+    // come out before the damage is read, so it shows only in a later band or
+    // in finish.
+    const QByteArray text = fixtures::PngChunk("tEXt", QByteArray("Comment\0late", 12));
+    const auto withText = [&](const fixtures::FilteredPng& png) {
+        QByteArray bytes = fixtures::MakeFilteredPng(png);
+        return bytes.insert(bytes.size() - 12, text);
+    };
+    fixtures::FilteredPng base = Png(40000, 16, 6, 4);
+    base.idatSizes = {150000};
+    const QByteArray whole = withText(base);
+    ASSERT_TRUE(ReadInBands(whole, {1}).accepted);
+
+    struct Damage {
+        std::string what;
+        QByteArray bytes;
+        std::int32_t refusedAt; // rows out before the refusal, read a row at a time; -1: somewhere after the third
+    };
+    std::vector<Damage> damaged;
+    QByteArray bad = whole;
+    const qsizetype lastIdatCrc = whole.size() - 12 - text.size() - 4;
+    bad[lastIdatCrc] = static_cast<char>(bad[lastIdatCrc] ^ 0x04);
+    damaged.push_back({"CRC of the last IDAT", bad, -1});
+    damaged.push_back({"cut in the last IDAT", whole.left(lastIdatCrc - 30), -1});
+    damaged.push_back({"no IEND", whole.left(whole.size() - 12), 16});
+    bad = whole;
+    bad[bad.size() - 1] = static_cast<char>(bad[bad.size() - 1] ^ 0x01);
+    damaged.push_back({"CRC of IEND", bad, 16});
+    fixtures::FilteredPng variant = base;
+    variant.badAdler = true;
+    damaged.push_back({"Adler-32", withText(variant), -1});
+    variant = base;
+    variant.rowsStored = 15;
+    damaged.push_back({"a row short", withText(variant), -1});
+    variant.rowsStored = 17;
+    damaged.push_back({"a row too many", withText(variant), 16});
+    variant = base;
+    variant.filterOf = [](std::uint32_t y) { return y == 11 ? 7 : 2; };
+    damaged.push_back({"filter type 7 in row 11", withText(variant), 11});
+
+    for (const Damage& damage : damaged) {
+        const AllWays all = Decode(damage.bytes);
+        EXPECT_NE(all.fast.outcome, FastPngOutcome::Decoded) << damage.what;
+        for (std::size_t b = 0; b < kBandings.size(); ++b) {
+            SCOPED_TRACE(testing::Message() << damage.what << ", banding " << b);
+            const Banded banded = ReadInBands(damage.bytes, kBandings[b]);
+            ASSERT_EQ(banded.opened, FastPngOutcome::Decoded) << banded.why;
+            EXPECT_FALSE(banded.accepted);
+            EXPECT_EQ(banded.why, all.fast.why);
+            if (b != 2) continue;
+            if (damage.refusedAt < 0) {
+                EXPECT_GE(banded.refusedAt, 3);
+            } else {
+                EXPECT_EQ(banded.refusedAt, damage.refusedAt);
+            }
+        }
     }
 }
 
