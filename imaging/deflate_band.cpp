@@ -4,16 +4,43 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <new>
 
 namespace mGdip::detail {
 
+namespace {
+
+// Room for a compressor's output, grown but never cleared: the compressors
+// write every byte they report, and clearing megabytes per band would cost
+// as much as compressing a flat one.
+class Scratch {
+public:
+    std::uint8_t* room(std::size_t size, std::size_t keep = 0)
+    {
+        if (size > size_) {
+            std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[size]);
+            if (keep) std::memcpy(larger.get(), data_.get(), keep);
+            data_ = std::move(larger);
+            size_ = size;
+        }
+        return data_.get();
+    }
+    std::size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<std::uint8_t[]> data_;
+    std::size_t size_ = 0;
+};
+
+} // namespace
+
 struct BandDeflater::State {
+    Scratch scratch;
     std::vector<std::uint8_t> levelBuffer; // ISA-L's working memory
     libdeflate_compressor* compressors[2] = {}; // levels 1 and 2
     std::vector<std::uint8_t> other;            // the second try at a band
@@ -29,8 +56,8 @@ BandDeflater::~BandDeflater() = default;
 
 namespace {
 
-bool CompressFast(std::vector<std::uint8_t>& levelBuffer, const std::uint8_t* data, std::size_t size, bool last,
-                  std::vector<std::uint8_t>& out)
+bool CompressFast(std::vector<std::uint8_t>& levelBuffer, Scratch& scratch, const std::uint8_t* data, std::size_t size,
+                  bool last, std::vector<std::uint8_t>& out)
 {
     if (levelBuffer.empty()) levelBuffer.resize(ISAL_DEF_LVL1_DEFAULT);
     isal_zstream stream;
@@ -40,29 +67,32 @@ bool CompressFast(std::vector<std::uint8_t>& levelBuffer, const std::uint8_t* da
     stream.level_buf_size = static_cast<std::uint32_t>(levelBuffer.size());
     stream.gzip_flag = IGZIP_DEFLATE;
     stream.flush = last ? NO_FLUSH : SYNC_FLUSH;
-    const std::size_t start = out.size();
-    std::size_t used = start;
-    out.resize(start + size + size / 8 + 1024);
+    std::size_t room = size + size / 8 + 1024, used = 0;
+    std::uint8_t* buffer = scratch.room(room);
+    room = scratch.size();
     while (true) {
         // ISA-L counts in 32 bits: feed at most 1 GB at a time.
         const std::size_t piece = std::min<std::size_t>(size, std::size_t{1} << 30);
         stream.next_in = const_cast<std::uint8_t*>(data);
         stream.avail_in = static_cast<std::uint32_t>(piece);
         stream.end_of_stream = last && piece == size;
-        stream.next_out = out.data() + used;
-        stream.avail_out = static_cast<std::uint32_t>(std::min<std::size_t>(out.size() - used, std::size_t{1} << 30));
-        const std::uint32_t room = stream.avail_out;
+        stream.next_out = buffer + used;
+        stream.avail_out = static_cast<std::uint32_t>(std::min<std::size_t>(room - used, std::size_t{1} << 30));
+        const std::uint32_t before = stream.avail_out;
         if (isal_deflate(&stream) != COMP_OK) return false;
-        used += room - stream.avail_out;
+        used += before - stream.avail_out;
         const std::size_t taken = piece - stream.avail_in;
         data += taken;
         size -= taken;
         const bool finished = last ? stream.internal_state.state == ZSTATE_END
                                    : size == 0 && stream.avail_in == 0 && stream.avail_out > 0;
         if (finished) break;
-        if (out.size() - used < 4096) out.resize(out.size() + out.size() / 2 + 4096);
+        if (room - used < 4096) {
+            buffer = scratch.room(room + room / 2 + 4096, used);
+            room = scratch.size();
+        }
     }
-    out.resize(used);
+    out.insert(out.end(), buffer, buffer + used);
     return true;
 }
 
@@ -90,18 +120,19 @@ int ThoroughLevel(const std::uint8_t* data, std::size_t size)
     return zeros * 8 >= size * 7 ? 2 : 1;
 }
 
-bool CompressThorough(libdeflate_compressor* (&compressors)[2], const std::uint8_t* data, std::size_t size, bool last,
-                      std::vector<std::uint8_t>& out)
+bool CompressThorough(libdeflate_compressor* (&compressors)[2], Scratch& scratch, const std::uint8_t* data,
+                      std::size_t size, bool last, std::vector<std::uint8_t>& out)
 {
     const int level = ThoroughLevel(data, size);
     libdeflate_compressor*& compressor = compressors[level - 1];
     if (!compressor) compressor = libdeflate_alloc_compressor(level);
     if (!compressor) return false;
-    const std::size_t start = out.size();
-    out.resize(start + libdeflate_deflate_compress_bound(compressor, size));
-    const std::size_t written = libdeflate_deflate_compress(compressor, data, size, out.data() + start, out.size() - start);
+    const std::size_t bound = libdeflate_deflate_compress_bound(compressor, size);
+    std::uint8_t* buffer = scratch.room(bound);
+    const std::size_t written = libdeflate_deflate_compress(compressor, data, size, buffer, bound);
     if (written == 0) return false;
-    out.resize(start + written);
+    const std::size_t start = out.size();
+    out.insert(out.end(), buffer, buffer + written);
     return last || ContinueDeflateStream(out, start);
 }
 
@@ -292,12 +323,12 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
 {
     State& s = *state_;
     try {
-        if (backend_ == DeflateBackend::Thorough) return CompressThorough(s.compressors, data, size, last, out);
+        if (backend_ == DeflateBackend::Thorough) return CompressThorough(s.compressors, s.scratch, data, size, last, out);
         const std::size_t start = out.size();
-        if (!CompressFast(s.levelBuffer, data, size, last, out)) return false;
+        if (!CompressFast(s.levelBuffer, s.scratch, data, size, last, out)) return false;
         if (backend_ || (out.size() - start) * 4 > size) return true;
         s.other.clear();
-        if (!CompressThorough(s.compressors, data, size, last, s.other)) return true; // ISA-L's stream stands
+        if (!CompressThorough(s.compressors, s.scratch, data, size, last, s.other)) return true; // ISA-L's stream stands
         if (s.other.size() < out.size() - start) {
             out.resize(start);
             out.insert(out.end(), s.other.begin(), s.other.end());
