@@ -1,5 +1,7 @@
 #include "batch.h"
 
+#include "banded_pass.h"
+#include "pass_colors.h"
 #include "trim.h"
 
 #include "imaging/encoder_threads.h"
@@ -47,11 +49,6 @@ QByteArray Identity(const QString& path)
 QString JoinPath(const QString& folder, const QString& name)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
-passes::ArgbChannels Channels(int alpha, const ColorArgument& color)
-{
-    return {alpha, color.red, color.green, color.blue};
 }
 
 // Runs the pass on the key-matching pixels connected to the border or the
@@ -111,13 +108,16 @@ std::vector<FileJob> PlanJobs(const Options& options)
 FileOutcome ProcessFile(const Options& options, const FileJob& job)
 {
     if (job.refusal) return {job.refusal, {}};
+    // Most files go band by band, decoded, changed and encoded at once; the
+    // rest, and any that cannot go so, are loaded whole.
+    if (!options.connected && !options.trim && ProcessInBands(options, job)) return {};
     mGdip::LoadedImage loaded = mGdip::LoadImageFile(job.input);
     if (!mGdip::Succeeded(loaded.status)) return {loaded.reason, {}};
     const mGdip::Image& source = loaded.image;
 
     passes::ArgbChannels key;
-    if (options.key) {
-        key = Channels(options.key->alpha.value_or(255), *options.key);
+    if (const auto given = GivenKey(options)) {
+        key = *given;
     } else {
         const PixelPosition at = options.keyAt.value_or(PixelPosition{});
         passes::Argb pixel = 0;
@@ -128,11 +128,9 @@ FileOutcome ProcessFile(const Options& options, const FileJob& job)
                         .arg(source.width())
                         .arg(source.height()),
                     {}};
-        passes::SplitArgb(pixel, key.A, key.R, key.G, key.B);
+        key = KeyOfPixel(pixel);
     }
-    // As in the window, picking a key sets the target alpha to the key's alpha.
-    const ColorArgument to = options.replacement.value_or(ColorArgument{});
-    const passes::ArgbChannels replacement = Channels(to.alpha.value_or(key.A), to);
+    const passes::ArgbChannels replacement = ReplacementFor(options, key);
 
     // The pass runs in place on the decoded pixels: nothing else reads them,
     // and a second image-sized buffer would double the memory and its cost.

@@ -9,15 +9,12 @@
 #include "limits.h"
 #include "mgdip.h"
 #include "png_codec.h"
+#include "regular_file.h"
 
 #include <QFile>
 #include <QImageReader>
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace mGdip {
 namespace {
@@ -37,39 +34,6 @@ LoadedImage Loaded(QImage argb32)
     result.image = Image(std::move(argb32));
     result.status = ImagingStatus::Ok;
     return result;
-}
-
-// Opens a regular file for reading by its exact bytes. Non-blocking, so a
-// pipe or device at the path cannot stall the open; those are refused.
-Failure OpenRegularFile(const QString& path, QFile& file)
-{
-    const QByteArray bytes = PathToBytes(path);
-    if (bytes.isEmpty() || bytes.contains('\0')) return MakeFailure(FailureKind::NotFound);
-    const int fd = ::open(bytes.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR) return MakeFailure(FailureKind::NotFound);
-        return MakeFailure(FailureKind::CannotRead, QString::fromLocal8Bit(std::strerror(error)));
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return MakeFailure(FailureKind::CannotRead, QString::fromLocal8Bit(std::strerror(error)));
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return MakeFailure(S_ISDIR(info.st_mode) ? FailureKind::IsFolder : FailureKind::NotRegularFile);
-    }
-    if (info.st_size == 0) {
-        ::close(fd);
-        return MakeFailure(FailureKind::Empty);
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return MakeFailure(FailureKind::CannotRead, file.errorString());
-    }
-    return {};
 }
 
 bool StartsWith(const QByteArray& head, const unsigned char* signature, std::size_t size)
@@ -113,7 +77,7 @@ LoadedImage LoadImageFile(const QString& path)
 {
     if (ImagingToken() == 0) return Fail(MakeFailure(FailureKind::NotStarted));
     QFile file;
-    if (Failure failure = OpenRegularFile(path, file)) return Fail(std::move(failure));
+    if (Failure failure = detail::OpenRegularFile(path, file)) return Fail(std::move(failure));
 
     const QByteArray head = file.peek(8);
     if (StartsWith(head, detail::kPngSignature, sizeof detail::kPngSignature)) {

@@ -2,6 +2,7 @@
 // the target only once it is complete. Every file-system step goes through
 // the folder's descriptor and the name's exact bytes, so the file written is
 // the one named, and a link standing at the name is never followed.
+#include "atomic_save.h"
 #include "byte_sink.h"
 #include "file_path.h"
 #include "mgdip.h"
@@ -143,10 +144,12 @@ Failure WriteFailure(int error, const QString& encoderWords)
     return MakeFailure(FailureKind::WriteFailed, encoderWords);
 }
 
-Failure Save(const Image& image, const QString& path)
+} // namespace
+
+namespace detail {
+
+Failure SaveAtomically(const QString& path, const EncodeInto& encode)
 {
-    if (ImagingToken() == 0) return MakeFailure(FailureKind::NotStarted);
-    if (image.isNull()) return MakeFailure(FailureKind::NoImage);
     static const ClassId kPngEncoder = EncoderClsid(kFormatPng);
     if (kPngEncoder == ClassId{}) return MakeFailure(FailureKind::NoEncoder);
 
@@ -204,7 +207,7 @@ Failure Save(const Image& image, const QString& path)
 
     FileSink sink(file.get());
     QString encoderWords;
-    if (!detail::EncodePng(image.qimage(), sink, &encoderWords) || !sink.flush())
+    if (!encode(sink, &encoderWords) || !sink.flush())
         return discard(WriteFailure(sink.error(), encoderWords));
     if (::fdatasync(file.get()) != 0) return discard(WriteFailure(errno, {}));
     if (file.reset() != 0) return discard(WriteFailure(errno, {}));
@@ -226,6 +229,19 @@ Failure Save(const Image& image, const QString& path)
     if (renamed != 0) return discard(WriteFailure(errno, {}));
     guard.release();
     return {};
+}
+
+} // namespace detail
+
+namespace {
+
+Failure Save(const Image& image, const QString& path)
+{
+    if (ImagingToken() == 0) return MakeFailure(FailureKind::NotStarted);
+    if (image.isNull()) return MakeFailure(FailureKind::NoImage);
+    return detail::SaveAtomically(path, [&](detail::ByteSink& sink, QString* words) {
+        return detail::EncodePng(image.qimage(), sink, words);
+    });
 }
 
 } // namespace

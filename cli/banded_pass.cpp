@@ -1,0 +1,57 @@
+#include "banded_pass.h"
+
+#include "pass_colors.h"
+
+#include "imaging/banded_conversion.h"
+#include "passes/band_pass.h"
+
+#include <optional>
+
+namespace cli {
+namespace {
+
+class PassStage final : public mGdip::RowStage {
+public:
+    explicit PassStage(const Options& options) : options_(options) {}
+
+    bool begin(std::int32_t width, std::int32_t height) override
+    {
+        width_ = width;
+        if (options_.key) return true;
+        at_ = options_.keyAt.value_or(PixelPosition{});
+        return at_.x >= 0 && at_.y >= 0 && at_.x < width && at_.y < height;
+    }
+
+    bool apply(std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t, std::int32_t count) override
+    {
+        if (!pass_) {
+            passes::ArgbChannels key;
+            if (const auto given = GivenKey(options_)) {
+                key = *given;
+            } else {
+                // The key is read before the pass changes its pixel.
+                if (at_.y >= count) return false;
+                key = KeyOfPixel(rows[static_cast<std::size_t>(at_.y) * wordsPerLine + static_cast<std::size_t>(at_.x)]);
+            }
+            pass_.emplace(options_.command, key, options_.tolerance, ReplacementFor(options_, key));
+        }
+        pass_->run({rows, static_cast<std::ptrdiff_t>(wordsPerLine), width_, count});
+        return true;
+    }
+
+private:
+    const Options& options_;
+    std::int32_t width_ = 0;
+    PixelPosition at_;
+    std::optional<passes::BandPass> pass_;
+};
+
+} // namespace
+
+bool ProcessInBands(const Options& options, const FileJob& job)
+{
+    PassStage stage(options);
+    return mGdip::ConvertPngInBands(job.input, job.output, stage);
+}
+
+} // namespace cli

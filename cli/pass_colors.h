@@ -1,0 +1,40 @@
+#pragma once
+// The key and the replacement colour a file is processed with, from the
+// command line and, for a key taken from the image, the pixel there.
+
+#include "options.h"
+
+#include "passes/color_model.h"
+#include "passes/pass_parameters.h"
+
+#include <optional>
+
+namespace cli {
+
+inline passes::ArgbChannels Channels(int alpha, const ColorArgument& color)
+{
+    return {alpha, color.red, color.green, color.blue};
+}
+
+// The key given as a colour; empty when it is to be read from the image.
+inline std::optional<passes::ArgbChannels> GivenKey(const Options& options)
+{
+    if (!options.key) return std::nullopt;
+    return Channels(options.key->alpha.value_or(255), *options.key);
+}
+
+inline passes::ArgbChannels KeyOfPixel(passes::Argb pixel)
+{
+    passes::ArgbChannels key;
+    passes::SplitArgb(pixel, key.A, key.R, key.G, key.B);
+    return key;
+}
+
+// As in the window, picking a key sets the target alpha to the key's alpha.
+inline passes::ArgbChannels ReplacementFor(const Options& options, const passes::ArgbChannels& key)
+{
+    const ColorArgument to = options.replacement.value_or(ColorArgument{});
+    return Channels(to.alpha.value_or(key.A), to);
+}
+
+} // namespace cli

@@ -1,0 +1,53 @@
+#include "banded_conversion.h"
+
+#include "atomic_save.h"
+#include "mgdip.h"
+#include "png_fast_reader.h"
+#include "png_writer.h"
+#include "regular_file.h"
+
+#include <new>
+
+namespace mGdip {
+
+bool ConvertPngInBands(const QString& input, const QString& output, RowStage& stage)
+{
+    if (ImagingToken() == 0) return false;
+    QFile file;
+    if (detail::OpenRegularFile(input, file)) return false;
+    try {
+        detail::CommonPngRowReader reader(file);
+        if (reader.open() != detail::FastPngOutcome::Decoded) return false;
+        const std::int32_t width = reader.width(), height = reader.height();
+        if (!stage.begin(width, height)) return false;
+
+        bool declined = false; // by the reader or the stage: not a failure to report
+        const Failure saved = detail::SaveAtomically(output, [&](detail::ByteSink& sink, QString* words) {
+            detail::PngStreamWriter writer(sink, width, height, {});
+            const auto wordsPerLine = static_cast<std::size_t>(width);
+            for (std::int32_t top = 0; top < height;) {
+                std::int32_t rows = 0;
+                std::uint32_t* band = writer.nextRows(&rows);
+                if (!band) break;
+                if (!reader.readRows(band, wordsPerLine, rows) || !stage.apply(band, wordsPerLine, top, rows)) {
+                    declined = true;
+                    return false;
+                }
+                if (!writer.commit(rows)) break;
+                top += rows;
+            }
+            if (!reader.finish()) {
+                declined = true;
+                return false;
+            }
+            if (writer.finish()) return true;
+            *words = writer.reason();
+            return false;
+        });
+        return !saved && !declined;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+} // namespace mGdip

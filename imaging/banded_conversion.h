@@ -1,0 +1,35 @@
+#pragma once
+// A PNG changed and saved band by band: decoded a few rows at a time, each
+// band handed to a stage that changes it in place, and encoded while the
+// next band is decoded. Nothing image-sized is held, which saves both the
+// memory and the cost of touching it, and decoding overlaps encoding.
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mGdip {
+
+// What is done to the rows between decoding and encoding.
+class RowStage {
+public:
+    virtual ~RowStage() = default;
+    // Before the first row; false: this image is not for this way.
+    virtual bool begin(std::int32_t width, std::int32_t height) = 0;
+    // Changes `count` rows (ARGB32 words, `wordsPerLine` apart), the first
+    // of them row `top`, in place. Bands come top to bottom. False: stop.
+    virtual bool apply(std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t top, std::int32_t count) = 0;
+};
+
+// Converts the PNG at `input` into a PNG at `output`, saved as
+// SaveImageAsPng saves. Only the common PNG (8-bit grey or colour, with or
+// without alpha, not interlaced, nothing unusual) takes this way. True when
+// the result is written. False when the file cannot go this way: another
+// format or layout, anything the reader does not take at once, a stage that
+// declines, or a failure of any kind. Nothing is written then, and loading,
+// changing and saving the whole image gives the same result, or says what
+// is wrong.
+bool ConvertPngInBands(const QString& input, const QString& output, RowStage& stage);
+
+} // namespace mGdip
