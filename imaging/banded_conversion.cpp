@@ -9,6 +9,11 @@
 #include <new>
 
 namespace mGdip {
+namespace {
+
+constexpr std::int32_t kWidestBandedRow = 1 << 18; // pixels: 1 MB of ARGB32
+
+} // namespace
 
 bool ConvertPngInBands(const QString& input, const QString& output, RowStage& stage)
 {
@@ -19,7 +24,9 @@ bool ConvertPngInBands(const QString& input, const QString& output, RowStage& st
         detail::CommonPngRowReader reader(file);
         if (reader.open() != detail::FastPngOutcome::Decoded) return false;
         const std::int32_t width = reader.width(), height = reader.height();
-        if (!stage.begin(width, height)) return false;
+        // Rows of megabytes would make each band a row or two and the few
+        // bands in flight weigh more than the image: such files go whole.
+        if (width > kWidestBandedRow || !stage.begin(width, height)) return false;
 
         bool declined = false; // by the reader or the stage: not a failure to report
         const Failure saved = detail::SaveAtomically(output, [&](detail::ByteSink& sink, QString* words) {

@@ -24,7 +24,8 @@ public:
 
 // Converts the PNG at `input` into a PNG at `output`, saved as
 // SaveImageAsPng saves. Only the common PNG (8-bit grey or colour, with or
-// without alpha, not interlaced, nothing unusual) takes this way. True when
+// without alpha, not interlaced, nothing unusual) at most 262,144 pixels
+// wide takes this way. True when
 // the result is written. False when the file cannot go this way: another
 // format or layout, anything the reader does not take at once, a stage that
 // declines, or a failure of any kind. Nothing is written then, and loading,

@@ -89,6 +89,10 @@ TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
     ASSERT_TRUE(testsupport::SaveWithQt(QImage(good), jpeg, "jpeg"));
     const QString palette = path(QStringLiteral("palette.png"));
     ASSERT_TRUE(QImage(good).convertToFormat(QImage::Format_Indexed8).save(palette, "PNG"));
+    const QString wide = path(QStringLiteral("wide.png"));
+    QImage wideImage(262145, 2, QImage::Format_ARGB32);
+    wideImage.fill(0x80306090u);
+    ASSERT_TRUE(wideImage.save(wide, "PNG"));
     const QStringList inputs = testsupport::EntriesOf(folder());
 
     cli::Options keyBelowFirstBand = Base(passes::kSimpleRemoval);
@@ -104,6 +108,7 @@ TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
         {"a JPEG", keyGiven, jpeg, path(QStringLiteral("out.png"))},
         {"a palette", keyGiven, palette, path(QStringLiteral("out.png"))},
         {"a key below the first band", keyBelowFirstBand, good, path(QStringLiteral("out.png"))},
+        {"rows of over a megabyte", keyGiven, wide, path(QStringLiteral("out.png"))},
         {"a missing input", keyGiven, path(QStringLiteral("none.png")), path(QStringLiteral("out.png"))},
         {"a missing output folder", keyGiven, good, path(QStringLiteral("none/out.png"))},
     };
