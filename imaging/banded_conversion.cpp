@@ -2,10 +2,12 @@
 
 #include "atomic_save.h"
 #include "mgdip.h"
+#include "png_codec.h"
 #include "png_fast_reader.h"
 #include "png_writer.h"
 #include "regular_file.h"
 
+#include <cstring>
 #include <new>
 
 namespace mGdip {
@@ -20,6 +22,11 @@ bool ConvertPngInBands(const QString& input, const QString& output, RowStage& st
     if (ImagingToken() == 0) return false;
     QFile file;
     if (detail::OpenRegularFile(input, file)) return false;
+    // Other formats are told by their first bytes, before any block is read.
+    const QByteArray head = file.peek(sizeof detail::kPngSignature);
+    if (head.size() != sizeof detail::kPngSignature
+        || std::memcmp(head.constData(), detail::kPngSignature, sizeof detail::kPngSignature) != 0)
+        return false;
     try {
         detail::CommonPngRowReader reader(file);
         if (reader.open() != detail::FastPngOutcome::Decoded) return false;
