@@ -9,6 +9,8 @@
 #include <cstdio> // jpeglib.h needs FILE
 #include <csetjmp>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -19,7 +21,7 @@ namespace {
 // ---- errors and warnings ------------------------------------------------------
 
 struct ErrorManager {
-    jpeg_error_mgr pub;
+    jpeg_error_mgr pub{};
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX] = {};
     bool damaged = false;    // a warning that means missing or corrupt data
@@ -68,7 +70,7 @@ void Silent(j_common_ptr) {}
 // ---- input ----------------------------------------------------------------------
 
 struct Source {
-    jpeg_source_mgr pub;
+    jpeg_source_mgr pub{}; // empty: the first read fills it
     QIODevice* in = nullptr;
     bool endedEarly = false;
     JOCTET buffer[64 * 1024];
@@ -212,19 +214,39 @@ QImage Oriented(QImage stored, int orientation)
 
 // ---- decoding -------------------------------------------------------------------------
 
-enum class Stage { Header, Scans, Pixels };
-
+// One decompression, shared by the whole-image decode and the row reader:
+// the steps below are taken in order, each giving a failure or nothing.
 struct Decoder {
     jpeg_decompress_struct cinfo{};
     ErrorManager errors;
     Source source;
     Coverage coverage;
+    bool created = false;
     bool multiScan = false;
     bool cmyk = false;
     bool invertedCmyk = false;
     int orientation = 1;
-    Stage reached = Stage::Header;
+    std::vector<JOCTET> cmykRow; // one row of CMYK samples, before conversion
+
+    Decoder() = default;
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
+    ~Decoder()
+    {
+        if (created) jpeg_destroy_decompress(&cinfo);
+    }
 };
+
+bool Create(Decoder* d)
+{
+    if (setjmp(d->errors.jump)) {
+        jpeg_destroy_decompress(&d->cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&d->cinfo);
+    d->created = true;
+    return true;
+}
 
 bool ReadHeader(Decoder* d)
 {
@@ -271,11 +293,17 @@ bool StartDecompress(Decoder* d)
 bool ConsumeScans(Decoder* d)
 {
     if (setjmp(d->errors.jump)) return false;
-    d->reached = Stage::Scans;
     for (int status; (status = jpeg_consume_input(&d->cinfo)) != JPEG_REACHED_EOI;) {
         if (status == JPEG_REACHED_SOS) d->coverage.addScan(d->cinfo);
         if (status == JPEG_SUSPENDED) ERREXIT(&d->cinfo, JERR_INPUT_EMPTY); // our source never suspends
     }
+    return true;
+}
+
+bool StartOutput(Decoder* d)
+{
+    if (setjmp(d->errors.jump)) return false;
+    if (d->multiScan) jpeg_start_output(&d->cinfo, d->cinfo.input_scan_number);
     return true;
 }
 
@@ -289,28 +317,27 @@ void ConvertCmyk(const JOCTET* in, std::uint32_t* out, JDIMENSION width, bool in
     }
 }
 
-bool ReadPixels(Decoder* d, QImage* image, JOCTET* cmykRow)
+// The next `rows` rows as ARGB32, `wordsPerLine` words apart; the caller
+// keeps them within the image.
+bool ReadRows(Decoder* d, std::uint32_t* out, std::size_t wordsPerLine, JDIMENSION rows)
 {
     if (setjmp(d->errors.jump)) return false;
-    d->reached = Stage::Pixels;
     jpeg_decompress_struct& cinfo = d->cinfo;
-    if (d->multiScan) jpeg_start_output(&cinfo, cinfo.input_scan_number);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        auto* row = image->scanLine(static_cast<int>(cinfo.output_scanline));
-        JSAMPROW target = d->cmyk ? cmykRow : row;
+    for (JDIMENSION i = 0; i < rows; ++i) {
+        std::uint32_t* row = out + i * wordsPerLine;
+        JSAMPROW target = d->cmyk ? d->cmykRow.data() : reinterpret_cast<JSAMPROW>(row);
         if (jpeg_read_scanlines(&cinfo, &target, 1) != 1) ERREXIT(&cinfo, JERR_INPUT_EMPTY);
-        if (d->cmyk) ConvertCmyk(cmykRow, reinterpret_cast<std::uint32_t*>(row), cinfo.output_width, d->invertedCmyk);
+        if (d->cmyk) ConvertCmyk(d->cmykRow.data(), row, cinfo.output_width, d->invertedCmyk);
     }
-    if (d->multiScan) jpeg_finish_output(&cinfo);
-    jpeg_finish_decompress(&cinfo);
     return true;
 }
 
-JpegDecodeResult Fail(Failure failure)
+bool FinishDecompress(Decoder* d)
 {
-    JpegDecodeResult result;
-    result.failure = std::move(failure);
-    return result;
+    if (setjmp(d->errors.jump)) return false;
+    if (d->multiScan) jpeg_finish_output(&d->cinfo);
+    jpeg_finish_decompress(&d->cinfo);
+    return true;
 }
 
 Failure Why(const Decoder& d)
@@ -320,24 +347,15 @@ Failure Why(const Decoder& d)
     return MakeFailure(FailureKind::Damaged, words);
 }
 
-} // namespace
-
-JpegDecodeResult DecodeJpeg(QIODevice& in)
+// A decompressor reading `in`, its header read and the size within the
+// limits; the EXIF orientation found.
+Failure Open(Decoder* d, QIODevice& in)
 {
-    auto d = std::make_unique<Decoder>();
     d->cinfo.err = jpeg_std_error(&d->errors.pub);
     d->errors.pub.error_exit = OnError;
     d->errors.pub.emit_message = OnMessage;
     d->errors.pub.output_message = Silent;
-    if (setjmp(d->errors.jump)) {
-        jpeg_destroy_decompress(&d->cinfo);
-        return Fail(MakeFailure(FailureKind::OutOfMemory));
-    }
-    jpeg_create_decompress(&d->cinfo);
-    struct Release {
-        jpeg_decompress_struct* cinfo;
-        ~Release() { jpeg_destroy_decompress(cinfo); }
-    } release{&d->cinfo};
+    if (!Create(d)) return MakeFailure(FailureKind::OutOfMemory);
 
     d->source.in = &in;
     d->source.pub.init_source = InitSource;
@@ -350,28 +368,125 @@ JpegDecodeResult DecodeJpeg(QIODevice& in)
     // limit; nothing else needs more.
     d->cinfo.mem->max_memory_to_use = static_cast<long>(PixelLimit() * 10);
 
-    if (!ReadHeader(d.get())) return Fail(Why(*d));
+    if (!ReadHeader(d)) return Why(*d);
     if (!FitsLimits(d->cinfo.image_width, d->cinfo.image_height))
-        return Fail(TooLargeFailure(d->cinfo.image_width, d->cinfo.image_height));
+        return TooLargeFailure(d->cinfo.image_width, d->cinfo.image_height);
     d->orientation = ExifOrientation(d->cinfo);
-    if (!StartDecompress(d.get())) return Fail(Why(*d));
+    return {};
+}
+
+// Decompression started; a file of several scans is read in whole, and
+// refused when it ended before its scans delivered every coefficient.
+Failure Start(Decoder* d)
+{
+    if (!StartDecompress(d)) return Why(*d);
     if (d->multiScan) {
-        if (!ConsumeScans(d.get())) return Fail(Why(*d));
+        if (!ConsumeScans(d)) return Why(*d);
         if (d->source.endedEarly && !d->coverage.complete(d->cinfo))
-            return Fail(MakeFailure(FailureKind::Truncated, QStringLiteral("JPEG: scans are missing")));
+            return MakeFailure(FailureKind::Truncated, QStringLiteral("JPEG: scans are missing"));
     }
+    return {};
+}
+
+// The first row can be read now.
+Failure StartRows(Decoder* d)
+{
+    d->cmykRow.resize(d->cmyk ? static_cast<std::size_t>(d->cinfo.output_width) * 4 : 0);
+    if (!StartOutput(d)) return Why(*d);
+    return {};
+}
+
+JpegDecodeResult Fail(Failure failure)
+{
+    JpegDecodeResult result;
+    result.failure = std::move(failure);
+    return result;
+}
+
+} // namespace
+
+JpegDecodeResult DecodeJpeg(QIODevice& in)
+{
+    auto d = std::make_unique<Decoder>();
+    if (Failure failure = Open(d.get(), in)) return Fail(std::move(failure));
+    if (Failure failure = Start(d.get())) return Fail(std::move(failure));
 
     QImage stored = AllocateBitmap(static_cast<std::int32_t>(d->cinfo.output_width),
                                    static_cast<std::int32_t>(d->cinfo.output_height), Contents::Unspecified);
     if (stored.isNull()) return Fail(MakeFailure(FailureKind::OutOfMemory));
-    std::vector<JOCTET> cmykRow(d->cmyk ? static_cast<std::size_t>(d->cinfo.output_width) * 4 : 0);
-    if (!ReadPixels(d.get(), &stored, cmykRow.data())) return Fail(Why(*d));
+    if (Failure failure = StartRows(d.get())) return Fail(std::move(failure));
+    if (!ReadRows(d.get(), reinterpret_cast<std::uint32_t*>(stored.bits()),
+                  static_cast<std::size_t>(stored.bytesPerLine()) / 4, d->cinfo.output_height)
+        || !FinishDecompress(d.get()))
+        return Fail(Why(*d));
 
     JpegDecodeResult result;
     result.image = Oriented(std::move(stored), d->orientation);
     if (result.image.isNull()) return Fail(MakeFailure(FailureKind::OutOfMemory));
     result.benignWarnings = d->errors.benignWarnings;
     return result;
+}
+
+// ---- row by row ------------------------------------------------------------------------
+
+struct JpegRowReader::State {
+    QIODevice& in;
+    Decoder decoder;
+    enum class Step { New, Rows, Done, Failed } step = Step::New;
+
+    explicit State(QIODevice& device) : in(device) {}
+};
+
+JpegRowReader::JpegRowReader(QIODevice& in) : state_(std::make_unique<State>(in)) {}
+
+JpegRowReader::~JpegRowReader() = default;
+
+bool JpegRowReader::open()
+{
+    State& s = *state_;
+    if (s.step != State::Step::New) return Refuse();
+    Decoder* d = &s.decoder;
+    // A turned or mirrored image is upright only once it is whole.
+    if (Open(d, s.in) || d->orientation != 1 || Start(d) || StartRows(d)) return Refuse();
+    s.step = State::Step::Rows;
+    return true;
+}
+
+std::int32_t JpegRowReader::width() const
+{
+    return static_cast<std::int32_t>(state_->decoder.cinfo.output_width);
+}
+
+std::int32_t JpegRowReader::height() const
+{
+    return static_cast<std::int32_t>(state_->decoder.cinfo.output_height);
+}
+
+bool JpegRowReader::readRows(std::uint32_t* out, std::size_t wordsPerLine, std::int32_t rows)
+{
+    State& s = *state_;
+    const jpeg_decompress_struct& cinfo = s.decoder.cinfo;
+    if (s.step != State::Step::Rows || rows < 0 || wordsPerLine < cinfo.output_width
+        || static_cast<JDIMENSION>(rows) > cinfo.output_height - cinfo.output_scanline)
+        return Refuse();
+    if (!ReadRows(&s.decoder, out, wordsPerLine, static_cast<JDIMENSION>(rows))) return Refuse();
+    return true;
+}
+
+bool JpegRowReader::finish()
+{
+    State& s = *state_;
+    if (s.step != State::Step::Rows || s.decoder.cinfo.output_scanline != s.decoder.cinfo.output_height
+        || !FinishDecompress(&s.decoder))
+        return Refuse();
+    s.step = State::Step::Done;
+    return true;
+}
+
+bool JpegRowReader::Refuse()
+{
+    state_->step = State::Step::Failed;
+    return false;
 }
 
 } // namespace mGdip::detail
