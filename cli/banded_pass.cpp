@@ -51,7 +51,7 @@ private:
 bool ProcessInBands(const Options& options, const FileJob& job)
 {
     PassStage stage(options);
-    return mGdip::ConvertPngInBands(job.input, job.output, stage);
+    return mGdip::ConvertInBands(job.input, job.output, stage);
 }
 
 } // namespace cli

@@ -1,8 +1,9 @@
 #pragma once
-// A PNG changed and saved band by band: decoded a few rows at a time, each
-// band handed to a stage that changes it in place, and encoded while the
-// next band is decoded. Nothing image-sized is held, which saves both the
-// memory and the cost of touching it, and decoding overlaps encoding.
+// An image changed and saved as PNG band by band: decoded a few rows at a
+// time, each band handed to a stage that changes it in place, and encoded
+// while the next band is decoded. Nothing image-sized is held, which saves
+// both the memory and the cost of touching it, and decoding overlaps
+// encoding.
 
 #include <QString>
 
@@ -22,15 +23,15 @@ public:
     virtual bool apply(std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t top, std::int32_t count) = 0;
 };
 
-// Converts the PNG at `input` into a PNG at `output`, saved as
-// SaveImageAsPng saves. Only the common PNG (8-bit grey or colour, with or
-// without alpha, not interlaced, nothing unusual) at most 262,144 pixels
-// wide takes this way. True when
-// the result is written. False when the file cannot go this way: another
-// format or layout, anything the reader does not take at once, a stage that
-// declines, or a failure of any kind. Nothing is written then, and loading,
-// changing and saving the whole image gives the same result, or says what
-// is wrong.
-bool ConvertPngInBands(const QString& input, const QString& output, RowStage& stage);
+// Converts the image at `input` into a PNG at `output`, saved as
+// SaveImageAsPng saves. Two kinds of file take this way, told by their first
+// bytes: the common PNG (8-bit grey or colour, with or without alpha, not
+// interlaced, nothing unusual) and the JPEG whose EXIF orientation, if any,
+// is upright; either at most 262,144 pixels wide. True when the result is
+// written. False when the file cannot go this way: another format or layout,
+// anything the reader does not take at once, a stage that declines, or a
+// failure of any kind. Nothing is written then, and loading, changing and
+// saving the whole image gives the same result, or says what is wrong.
+bool ConvertInBands(const QString& input, const QString& output, RowStage& stage);
 
 } // namespace mGdip

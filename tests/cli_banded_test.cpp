@@ -1,6 +1,6 @@
-// Files processed band by band against the same pass over the whole
-// decoded image, and every file that must not go that way declined with
-// nothing written.
+// Files processed band by band (PNG and JPEG) against the same pass over the
+// whole decoded image, and every file that must not go that way declined
+// with nothing written.
 #include "imaging_test_support.h"
 
 #include "cli/banded_pass.h"
@@ -19,7 +19,7 @@ namespace {
 class BandedProcessing : public testsupport::TempFolderTest {
 protected:
     // A background near the key with a noisy patch, tall enough for several bands.
-    QString WriteScene(const QString& name) const
+    static QImage Scene()
     {
         QImage image(1200, 1800, QImage::Format_ARGB32);
         std::mt19937 random(3);
@@ -30,8 +30,20 @@ protected:
         const QImage patch = testsupport::RandomArgb(700, 1500, 5);
         for (int y = 0; y < patch.height(); ++y)
             std::memcpy(image.scanLine(150 + y) + 4 * 300, patch.constScanLine(y), 4 * 700);
+        return image;
+    }
+
+    QString WriteScene(const QString& name) const
+    {
         const QString file = path(name);
-        EXPECT_TRUE(image.save(file, "PNG"));
+        EXPECT_TRUE(Scene().save(file, "PNG"));
+        return file;
+    }
+
+    QString WriteFile(const QString& name, const QByteArray& bytes) const
+    {
+        const QString file = path(name);
+        EXPECT_TRUE(testsupport::WriteBytes(file, bytes));
         return file;
     }
 
@@ -47,34 +59,65 @@ protected:
     cli::FileJob Job(const QString& input) const { return {input, path(QStringLiteral("out.png")), std::nullopt}; }
 };
 
+// An EXIF orientation tag (APP1 right after SOI, big-endian, one entry).
+QByteArray WithOrientation(QByteArray jpeg, int orientation)
+{
+    QByteArray app1("\xFF\xE1\x00\x22" "Exif\0\0" "MM\0\x2A\0\0\0\x08" "\0\x01" "\x01\x12\0\x03\0\0\0\x01\0", 29);
+    app1.append(static_cast<char>(orientation));
+    app1.append(QByteArray(6, '\0'));
+    jpeg.insert(2, app1);
+    return jpeg;
+}
+
 TEST_F(BandedProcessing, GivesTheWholeImagesResultForEveryPassAndKey)
 {
-    const QString input = WriteScene(QStringLiteral("scene.png"));
-    const QImage decoded = mGdip::LoadImageFile(input).image.qimage();
-    for (const int command : {passes::kSimpleRemoval, passes::kAlphaRestoringRemoval, passes::kColorReplacement})
-        for (const bool fromPixel : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "command " << command << (fromPixel ? ", key from a pixel" : ""));
+    const QImage scene = Scene();
+    const struct {
+        const char* what;
+        QString input;
+        int keyAlpha;
+        int only; // -1: every pass and key; else the one of those six to run, the decoding being what is tested
+    } inputs[] = {
+        {"PNG", WriteScene(QStringLiteral("scene.png")), 200, -1},
+        {"JPEG by Qt, 4:2:0", WriteFile(QStringLiteral("qt.jpg"), testsupport::EncodeWithQt(scene, "jpeg", 80)), 255, -1},
+        {"grey JPEG", WriteFile(QStringLiteral("grey.jpg"), fixtures::MakeJpeg(scene, {.grey = true})), 255, 1},
+        {"CMYK JPEG", WriteFile(QStringLiteral("cmyk.jpg"), fixtures::MakeJpeg(scene, {.cmyk = true})), 255, 2},
+        {"progressive JPEG, upright EXIF",
+         WriteFile(QStringLiteral("progressive.jpg"), WithOrientation(fixtures::MakeJpeg(scene, {.progressive = true}), 1)),
+         255, 5},
+    };
+    const int commands[] = {passes::kSimpleRemoval, passes::kAlphaRestoringRemoval, passes::kColorReplacement};
+    for (const auto& in : inputs) {
+        const QImage decoded = mGdip::LoadImageFile(in.input).image.qimage();
+        ASSERT_EQ(decoded.size(), scene.size()) << in.what;
+        for (int run = 0; run < 6; ++run) {
+            if (in.only >= 0 && run != in.only) continue;
+            const int command = commands[run / 2];
+            const bool fromPixel = run % 2 == 1;
+            SCOPED_TRACE(testing::Message() << in.what << ", command " << command << (fromPixel ? ", key from a pixel" : ""));
             cli::Options options = Base(command);
-            passes::ArgbChannels key{200, 52, 188, 96};
+            passes::ArgbChannels key{in.keyAlpha, 52, 188, 96};
             if (fromPixel) {
                 options.keyAt = cli::PixelPosition{7, 20};
                 passes::SplitArgb(decoded.pixel(7, 20), key.A, key.R, key.G, key.B);
             } else {
-                options.key = cli::ColorArgument{200, 52, 188, 96};
+                options.key = cli::ColorArgument{in.keyAlpha, 52, 188, 96};
             }
             options.replacement = cli::ColorArgument{std::nullopt, 250, 10, 20};
             const passes::ArgbChannels replacement{key.A, 250, 10, 20};
 
-            ASSERT_TRUE(cli::ProcessInBands(options, Job(input)));
+            ASSERT_TRUE(cli::ProcessInBands(options, Job(in.input)));
             QImage expected = decoded.copy();
             const passes::PixelView pixels{reinterpret_cast<std::uint32_t*>(expected.bits()), expected.bytesPerLine() / 4,
                                            expected.width(), expected.height()};
             passes::RunPassCommand(command, {pixels, pixels, {}}, expected.width(), expected.height(), key,
                                    options.tolerance, replacement);
+            ASSERT_NE(testsupport::FirstDifference(expected, decoded), -1); // the pass does change the image
             const mGdip::LoadedImage written = mGdip::LoadImageFile(path(QStringLiteral("out.png")));
             ASSERT_EQ(written.status, mGdip::ImagingStatus::Ok) << qPrintable(written.reason);
             EXPECT_EQ(testsupport::FirstDifference(written.image.qimage(), expected), -1);
         }
+    }
 }
 
 TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
@@ -85,8 +128,13 @@ TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
     bytes[bytes.size() - 13] = static_cast<char>(bytes[bytes.size() - 13] ^ 0x40);
     const QString damaged = path(QStringLiteral("damaged.png"));
     ASSERT_TRUE(testsupport::WriteBytes(damaged, bytes));
-    const QString jpeg = path(QStringLiteral("scene.jpg"));
-    ASSERT_TRUE(testsupport::SaveWithQt(QImage(good), jpeg, "jpeg"));
+    const QByteArray jpeg = fixtures::MakeJpeg(Scene(), {});
+    const QString rotated = WriteFile(QStringLiteral("rotated.jpg"), WithOrientation(jpeg, 6));
+    // Cut in the pixel data: found while the bands are read and encoded.
+    const QString cut = WriteFile(QStringLiteral("cut.jpg"), jpeg.left(jpeg.size() * 2 / 3));
+    // Cut in its later scans: found before the first band.
+    const QByteArray progressive = fixtures::MakeJpeg(Scene(), {.progressive = true});
+    const QString cutScans = WriteFile(QStringLiteral("cut-scans.jpg"), progressive.left(progressive.size() * 2 / 3));
     const QString palette = path(QStringLiteral("palette.png"));
     ASSERT_TRUE(QImage(good).convertToFormat(QImage::Format_Indexed8).save(palette, "PNG"));
     const QString wide = path(QStringLiteral("wide.png"));
@@ -105,7 +153,9 @@ TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
         QString input, output;
     } cases[] = {
         {"damaged at its end", keyGiven, damaged, path(QStringLiteral("out.png"))},
-        {"a JPEG", keyGiven, jpeg, path(QStringLiteral("out.png"))},
+        {"a JPEG turned by its EXIF orientation", keyGiven, rotated, path(QStringLiteral("out.png"))},
+        {"a JPEG cut short", keyGiven, cut, path(QStringLiteral("out.png"))},
+        {"a progressive JPEG cut short", keyGiven, cutScans, path(QStringLiteral("out.png"))},
         {"a palette", keyGiven, palette, path(QStringLiteral("out.png"))},
         {"a key below the first band", keyBelowFirstBand, good, path(QStringLiteral("out.png"))},
         {"rows of over a megabyte", keyGiven, wide, path(QStringLiteral("out.png"))},
@@ -117,11 +167,21 @@ TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
         EXPECT_FALSE(cli::ProcessInBands(c.options, {c.input, c.output, std::nullopt}));
         EXPECT_EQ(testsupport::EntriesOf(folder()), inputs); // no result, no temporary file
     }
-    // The whole-image way then decides: the damaged file is refused with the decoder's reason.
-    const cli::FileOutcome outcome = cli::ProcessFile(keyGiven, Job(damaged));
-    ASSERT_TRUE(outcome.failure);
-    EXPECT_EQ(*outcome.failure, mGdip::LoadImageFile(damaged).reason);
-    EXPECT_EQ(testsupport::EntriesOf(folder()), inputs);
+    // The whole-image way then decides: damaged and truncated files are
+    // refused with the decoder's reason.
+    for (const QString& refused : {damaged, cut, cutScans}) {
+        SCOPED_TRACE(qPrintable(refused));
+        const cli::FileOutcome outcome = cli::ProcessFile(keyGiven, Job(refused));
+        ASSERT_TRUE(outcome.failure);
+        const mGdip::LoadedImage whole = mGdip::LoadImageFile(refused);
+        EXPECT_EQ(*outcome.failure, whole.reason);
+        EXPECT_EQ(whole.failure.kind, refused == damaged ? mGdip::FailureKind::Damaged : mGdip::FailureKind::Truncated);
+        EXPECT_EQ(testsupport::EntriesOf(folder()), inputs);
+    }
+    // The turned JPEG is turned upright.
+    ASSERT_FALSE(cli::ProcessFile(keyGiven, Job(rotated)).failure);
+    EXPECT_EQ(QImage(path(QStringLiteral("out.png"))).size(), Scene().size().transposed());
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("out.png"))));
     // And a key below the first band is read from the whole image.
     EXPECT_FALSE(cli::ProcessFile(keyBelowFirstBand, Job(good)).failure);
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("out.png"))));
