@@ -56,11 +56,6 @@ bool Convert(QFile& file, const QString& output, RowStage& stage)
     return !saved && !declined;
 }
 
-bool StartsWith(const QByteArray& head, const unsigned char* signature, std::size_t size)
-{
-    return static_cast<std::size_t>(head.size()) >= size && std::memcmp(head.constData(), signature, size) == 0;
-}
-
 } // namespace
 
 bool ConvertInBands(const QString& input, const QString& output, RowStage& stage)
@@ -71,9 +66,9 @@ bool ConvertInBands(const QString& input, const QString& output, RowStage& stage
     // The format is told by the first bytes, before any block is read.
     const QByteArray head = file.peek(sizeof detail::kPngSignature);
     try {
-        if (StartsWith(head, detail::kPngSignature, sizeof detail::kPngSignature))
+        if (detail::StartsWith(head, detail::kPngSignature, sizeof detail::kPngSignature))
             return Convert<detail::CommonPngRowReader>(file, output, stage);
-        if (StartsWith(head, detail::kJpegSignature, sizeof detail::kJpegSignature))
+        if (detail::StartsWith(head, detail::kJpegSignature, sizeof detail::kJpegSignature))
             return Convert<detail::JpegRowReader>(file, output, stage);
         return false;
     } catch (const std::bad_alloc&) {

@@ -36,11 +36,6 @@ LoadedImage Loaded(QImage argb32)
     return result;
 }
 
-bool StartsWith(const QByteArray& head, const unsigned char* signature, std::size_t size)
-{
-    return static_cast<std::size_t>(head.size()) >= size && std::memcmp(head.constData(), signature, size) == 0;
-}
-
 LoadedImage DecodeWithQt(QFile& file)
 {
     for (Failure (*check)(QIODevice&) : {detail::CheckBmp, detail::CheckGif, detail::CheckXbm})
@@ -80,11 +75,11 @@ LoadedImage LoadImageFile(const QString& path)
     if (Failure failure = detail::OpenRegularFile(path, file)) return Fail(std::move(failure));
 
     const QByteArray head = file.peek(8);
-    if (StartsWith(head, detail::kPngSignature, sizeof detail::kPngSignature)) {
+    if (detail::StartsWith(head, detail::kPngSignature, sizeof detail::kPngSignature)) {
         detail::PngDecodeResult png = detail::DecodePng(file);
         return png.failure ? Fail(std::move(png.failure)) : Loaded(std::move(png.image));
     }
-    if (StartsWith(head, detail::kJpegSignature, sizeof detail::kJpegSignature)) {
+    if (detail::StartsWith(head, detail::kJpegSignature, sizeof detail::kJpegSignature)) {
         detail::JpegDecodeResult jpeg = detail::DecodeJpeg(file);
         return jpeg.failure ? Fail(std::move(jpeg.failure)) : Loaded(std::move(jpeg.image));
     }

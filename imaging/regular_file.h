@@ -8,8 +8,17 @@
 #include <QFile>
 #include <QString>
 
+#include <cstddef>
+#include <cstring>
+
 namespace mGdip::detail {
 
 Failure OpenRegularFile(const QString& path, QFile& file);
+
+// Whether a file's first bytes (QFile::peek) are the format's signature.
+inline bool StartsWith(const QByteArray& head, const unsigned char* signature, std::size_t size)
+{
+    return static_cast<std::size_t>(head.size()) >= size && std::memcmp(head.constData(), signature, size) == 0;
+}
 
 } // namespace mGdip::detail
