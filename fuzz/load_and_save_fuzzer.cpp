@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +69,11 @@ void CheckWriterSettings(const QImage& image, std::uint8_t choice)
     settings.backend = choice & 1 ? DeflateBackend::Thorough : DeflateBackend::Fast;
     settings.filter = static_cast<FilterChoice>((choice >> 1) % 4);
     settings.threads = 2;
-    settings.bandBytes = FilteredRowBytes(static_cast<std::size_t>(image.width())) * (1 + (choice >> 4) % 4);
+    // Bands of one to four rows, but no more than a few thousand of them:
+    // the joints are all met, and a tall image stays quick.
+    const std::size_t rowBytes = FilteredRowBytes(static_cast<std::size_t>(image.width()));
+    settings.bandBytes = std::max(rowBytes * (1 + (choice >> 4) % 4),
+                                  rowBytes * static_cast<std::size_t>(image.height() / 4096));
     MemorySink sink;
     QString reason;
     if (!WritePng(image, sink, settings, &reason)) Fault(qPrintable(reason));

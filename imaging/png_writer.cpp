@@ -24,6 +24,9 @@ constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, 
 constexpr std::size_t kBandBytes = std::size_t{4} << 20;
 // Below this, a second thread costs more than it saves.
 constexpr std::size_t kSmallestSplit = std::size_t{1} << 20;
+// Bands smaller than this cost less to compress than to hand to another
+// thread: they are all done by the producer.
+constexpr std::size_t kSmallestSharedBand = std::size_t{64} << 10;
 constexpr std::size_t kMostChunkBytes = std::size_t{1} << 20;
 
 void PutBigEndian(std::uint32_t value, std::uint8_t* out)
@@ -127,7 +130,9 @@ public:
             reason_ = WriteFailedWords();
             return;
         }
-        for (int t = 1; t < std::min(threads_, bands_); ++t) {
+        const std::size_t bandBytes = FilteredRowBytes(static_cast<std::size_t>(width_)) * static_cast<std::size_t>(rowsPerBand_);
+        const int helpers = bandBytes < kSmallestSharedBand ? 0 : std::min(threads_, bands_) - 1;
+        for (int t = 0; t < helpers; ++t) {
             try {
                 helpers_.emplace_back([this] { help(); });
             } catch (const std::exception&) {

@@ -136,16 +136,16 @@ TEST(PngWriter, LargeImagesOnDefaultSettingsReadBackExactly)
 
 TEST(PngWriter, FailedWritesStopEveryThreadWithTheWritersReason)
 {
-    const QImage source = testsupport::RandomArgb(300, 200, 5);
+    const QImage source = testsupport::RandomArgb(1700, 200, 5);
+    mGdip::detail::PngWriterSettings settings;
+    settings.threads = 2;
+    settings.bandBytes = FilteredRowBytes(1700) * 10; // 20 bands, each large enough to share
     MemorySink whole;
-    ASSERT_TRUE(mGdip::detail::WritePng(source, whole, {}, nullptr));
+    ASSERT_TRUE(mGdip::detail::WritePng(source, whole, settings, nullptr));
     // In the signature, in the header, in the image data, at the very end.
     for (const std::size_t failAfter : {std::size_t{3}, std::size_t{20}, std::size_t{5000},
                                         static_cast<std::size_t>(whole.bytes.size()) - 1}) {
         SCOPED_TRACE(failAfter);
-        mGdip::detail::PngWriterSettings settings;
-        settings.threads = 2;
-        settings.bandBytes = 1201 * 10; // 20 bands
         MemorySink sink(failAfter);
         QString reason;
         EXPECT_FALSE(mGdip::detail::WritePng(source, sink, settings, &reason));
@@ -180,7 +180,9 @@ QByteArray StreamInPieces(const QImage& source, const mGdip::detail::PngWriterSe
 
 TEST(PngStreamWriter, RowsInUnevenPiecesReadBackExactly)
 {
-    const QImage sources[] = {testsupport::RandomArgb(37, 61, 2), FlatArt(200, 90)};
+    // The wide ones give bands large enough to be shared between threads.
+    const QImage sources[] = {testsupport::RandomArgb(37, 61, 2), FlatArt(200, 90), testsupport::RandomArgb(2400, 40, 6),
+                              FlatArt(2400, 50)};
     for (const QImage& source : sources)
         for (const int threads : {1, 2})
             for (const bool alternate : {false, true}) {
@@ -200,17 +202,18 @@ TEST(PngStreamWriter, RowsInUnevenPiecesReadBackExactly)
 
 TEST(PngStreamWriter, FailuresAndAbandonedFilesEndEveryThread)
 {
-    const QImage source = testsupport::RandomArgb(300, 200, 8);
+    // Bands of 10 rows, large enough to be shared between threads.
+    const QImage source = testsupport::RandomArgb(1700, 200, 8);
     mGdip::detail::PngWriterSettings settings;
     settings.threads = 2;
-    settings.bandBytes = FilteredRowBytes(300) * 10;
+    settings.bandBytes = FilteredRowBytes(1700) * 10;
     {
         // A sink that fails in the image data: every later call says so.
         MemorySink sink(4000);
-        mGdip::detail::PngStreamWriter writer(sink, 300, 200, settings);
+        mGdip::detail::PngStreamWriter writer(sink, 1700, 200, settings);
         bool going = true;
         for (std::int32_t y = 0; going && y < 200; y += 10)
-            going = writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 300, 10);
+            going = writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10);
         EXPECT_FALSE(going && writer.finish());
         EXPECT_EQ(writer.reason(), QStringLiteral("the file could not be written"));
         std::int32_t room = -1;
@@ -221,9 +224,9 @@ TEST(PngStreamWriter, FailuresAndAbandonedFilesEndEveryThread)
         SCOPED_TRACE(rows);
         // Given up after some rows: the writer ends without waiting for the rest.
         MemorySink sink;
-        mGdip::detail::PngStreamWriter writer(sink, 300, 200, settings);
+        mGdip::detail::PngStreamWriter writer(sink, 1700, 200, settings);
         for (std::int32_t y = 0; y < rows; y += 10)
-            ASSERT_TRUE(writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 300, 10));
+            ASSERT_TRUE(writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10));
         EXPECT_TRUE(writer.reason().isNull());
     }
 }
