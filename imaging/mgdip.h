@@ -100,6 +100,11 @@ ImagingStatus PaintPixel(const Surface& surface, std::int32_t x, std::int32_t y,
 ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std::int32_t width,
                                 std::int32_t height);
 
+// Draws image's (left, top, width, height) at the surface's top-left, as
+// DrawImageOneToOne; fails for a negative left or top.
+ImagingStatus DrawImagePartOneToOne(const Surface& surface, const Image& image, std::int32_t left, std::int32_t top,
+                                    std::int32_t width, std::int32_t height);
+
 // Fills the whole surface with `color` (replacing, not blending).
 ImagingStatus ClearSurface(const Surface& surface, passes::Argb color);
 

@@ -107,10 +107,18 @@ ImagingStatus PaintPixel(const Surface& surface, std::int32_t x, std::int32_t y,
 ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std::int32_t width,
                                 std::int32_t height)
 {
-    if (surface.isNull() || image.isNull()) return ImagingStatus::InvalidParameter;
+    return DrawImagePartOneToOne(surface, image, 0, 0, width, height);
+}
+
+ImagingStatus DrawImagePartOneToOne(const Surface& surface, const Image& image, std::int32_t left, std::int32_t top,
+                                    std::int32_t width, std::int32_t height)
+{
+    if (surface.isNull() || image.isNull() || left < 0 || top < 0) return ImagingStatus::InvalidParameter;
     QImage& target = *surface.target();
-    const std::int32_t w = std::min({width, image.width(), target.width()});
-    const std::int32_t h = std::min({height, image.height(), target.height()});
+    // Only the part that lands on the surface is read: a pan over a large
+    // image costs a box of pixels, not the image.
+    const std::int32_t w = std::min({width, image.width() - std::min(left, image.width()), target.width()});
+    const std::int32_t h = std::min({height, image.height() - std::min(top, image.height()), target.height()});
     if (w <= 0 || h <= 0) return ImagingStatus::Ok;
     if (target.format() == QImage::Format_ARGB32) {
         // Straight alpha, as PaintPixel: QPainter would round-trip the
@@ -118,14 +126,14 @@ ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std:
         const passes::ConstPixelView source = image.pixels();
         for (std::int32_t y = 0; y < h; ++y) {
             auto* dst = reinterpret_cast<std::uint32_t*>(target.scanLine(y));
-            const std::uint32_t* src = source.row(y);
+            const std::uint32_t* src = source.row(top + y) + left;
             for (std::int32_t x = 0; x < w; ++x) dst[x] = SourceOver(src[x], dst[x]);
         }
         return ImagingStatus::Ok;
     }
     QPainter painter(&target);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(QPoint(0, 0), image.qimage(), QRect(0, 0, w, h));
+    painter.drawImage(QPoint(0, 0), image.qimage(), QRect(left, top, w, h));
     return ImagingStatus::Ok;
 }
 
