@@ -37,6 +37,11 @@ void WindowModel::SaveResult()
 
     // Saving writes nothing in these cases; the user is told why.
     const mGdip::Image result = state_.WorkBitmap.snapshot();
+    if (result.isNull() && state_.SourceImage.isNull()) {
+        // Nothing was dropped yet: there is no name to show a target with.
+        view_.ShowMessage(QStringLiteral("没有保存：还没有图像，也还没有处理结果。请先把图像拖进黑色相框，再运行一种处理。"));
+        return;
+    }
     if (result.isNull()) {
         // Where a result of the current image would go.
         view_.ShowMessage(QStringLiteral("没有保存：还没有处理结果。请先运行一种处理。\n目标文件：%1")

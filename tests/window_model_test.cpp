@@ -190,22 +190,35 @@ TEST_F(WindowModelTest, NamesThatAreNotUtf8AreLoadedSavedAndShownByteForByte)
     EXPECT_EQ(::access((programBytes + "/SAVE/lat\xe9.png.png").constData(), F_OK), 0) << "saved under its own bytes";
 }
 
-TEST_F(WindowModelTest, SavingWithoutAResultOrAFolderSaysWhereAndWritesNothing)
+TEST_F(WindowModelTest, SavingWithoutAnImageAResultOrAFolderSaysWhyAndWritesNothing)
 {
     const QString a = window_testing::WritePng(pictures, QStringLiteral("A.png"), Flat(2, 2, qRgb(1, 2, 3)));
     const QString save = SaveFolder();
-    Run({[&] { model->Drop({a}); },
-         [&] {
+    // Before any drop there is no file name to show, nor one to make up.
+    const QString nothingYet = QStringLiteral("没有保存：还没有图像，也还没有处理结果。请先把图像拖进黑色相框，再运行一种处理。");
+    Run({[&] {
              model->Save();
              ASSERT_EQ(view.messages.size(), 1);
-             EXPECT_TRUE(view.messages[0].contains(save + QStringLiteral("/A.png.png"))) << view.messages[0].toStdString();
-             model->PostCommand(passes::kSimpleRemoval);
+             EXPECT_EQ(view.messages[0], nothingYet);
+             model->PostCommand(passes::kSimpleRemoval); // with no image: no result either
          },
          [&] {
              model->Save();
              ASSERT_EQ(view.messages.size(), 2);
-             EXPECT_TRUE(view.messages[1].contains(QStringLiteral("SAVE 文件夹不存在"))) << view.messages[1].toStdString();
-             EXPECT_TRUE(view.messages[1].contains(save)) << view.messages[1].toStdString();
+             EXPECT_EQ(view.messages[1], nothingYet);
+             model->Drop({a});
+         },
+         [&] {
+             model->Save();
+             ASSERT_EQ(view.messages.size(), 3);
+             EXPECT_TRUE(view.messages[2].contains(save + QStringLiteral("/A.png.png"))) << view.messages[2].toStdString();
+             model->PostCommand(passes::kSimpleRemoval);
+         },
+         [&] {
+             model->Save();
+             ASSERT_EQ(view.messages.size(), 4);
+             EXPECT_TRUE(view.messages[3].contains(QStringLiteral("SAVE 文件夹不存在"))) << view.messages[3].toStdString();
+             EXPECT_TRUE(view.messages[3].contains(save)) << view.messages[3].toStdString();
          }});
     EXPECT_FALSE(QFileInfo::exists(save));
 }
