@@ -1,5 +1,6 @@
 // chromobrisk-cli: the window's three passes, run on files.
 #include "batch.h"
+#include "help_text.h"
 #include "options.h"
 
 #include "imaging/file_path.h"
@@ -77,15 +78,13 @@ int main(int argc, char** argv)
     const cli::ParsedArguments parsed = cli::ParseArguments(args);
     switch (parsed.action) {
     case cli::ParsedArguments::Action::Help:
-        std::fputs(cli::kUsage, stdout);
-        std::fputs("\n", stdout);
-        std::fputs(cli::kHelp.c_str(), stdout);
+        std::fputs(cli::HelpText().c_str(), stdout);
         return kExitOk;
     case cli::ParsedArguments::Action::Version:
         std::printf("chromobrisk-cli %s\n", CHROMOBRISK_VERSION);
         return kExitOk;
     case cli::ParsedArguments::Action::UsageError:
-        std::fprintf(stderr, "chromobrisk-cli: %s\n%s", parsed.error.c_str(), cli::kUsage);
+        std::fprintf(stderr, "chromobrisk-cli: %s\n%s", parsed.error.c_str(), cli::UsageText().c_str());
         return kExitUsage;
     case cli::ParsedArguments::Action::Run:
         break;
