@@ -194,6 +194,7 @@ TEST_F(CliRun, UsageErrorsExitWithTwoAndTheUsage)
         {QStringLiteral("simple"), QStringLiteral("--to"), QStringLiteral("1,2,3"), input},
         {QStringLiteral("simple"), QStringLiteral("--key=1,2,3"), QStringLiteral("--key-at=0,0"), input},
         {QStringLiteral("simple"), QStringLiteral("-j"), QStringLiteral("0"), input},
+        {QStringLiteral("simple"), QStringLiteral("--files-from"), QStringLiteral("no-such-list")},
     };
     const QStringList before = EntriesOf(folder());
     for (const QStringList& args : cases) {
