@@ -149,7 +149,7 @@ std::optional<QString> ResultTarget::place()
         discard();
         return std::nullopt;
     }
-    // Standard output: the file goes once it is open, then is copied out.
+    // Standard output: the file is copied out, then removed with its folder.
     const int file = ::openat(folderFd_, saveName_.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     struct stat info {};
     int error = 0;
@@ -166,7 +166,6 @@ void ResultTarget::discard() noexcept
 {
     if (folderFd_ < 0) return;
     if (!placed_) ::unlinkat(folderFd_, saveName_.constData(), 0);
-    if (way_ == Way::StandardOutput) ::unlinkat(folderFd_, saveName_.constData(), 0);
     guard_.release();
     ::close(folderFd_);
     folderFd_ = -1;

@@ -49,16 +49,6 @@ protected:
         ASSERT_TRUE(testsupport::WriteBytes(path(name), fixtures::EncodeWithQt(image, format)));
     }
 
-    // Writes to a path given by its bytes (QFile would re-encode them).
-    static bool WriteAt(const QByteArray& bytesOfPath, const QByteArray& content)
-    {
-        FILE* file = std::fopen(bytesOfPath.constData(), "wb");
-        if (!file) return false;
-        const bool wrote = std::fwrite(content.constData(), 1, static_cast<std::size_t>(content.size()), file)
-                        == static_cast<std::size_t>(content.size());
-        return std::fclose(file) == 0 && wrote;
-    }
-
     void MakeFolder(const QString& name) const { ASSERT_TRUE(QDir(folder()).mkpath(name)); }
 
     std::vector<std::uint32_t> PixelsOfFile(const QString& name) const
@@ -126,7 +116,7 @@ TEST_F(CliDaily, FoldersAreWalkedAndMirroredAndListsNameFilesByteForByte)
     ASSERT_TRUE(testsupport::WriteBytes(path(QStringLiteral("tree/notes.txt")), "not an image\n"));
     ASSERT_TRUE(QFile::link(path(QStringLiteral("elsewhere")), path(QStringLiteral("tree/linked"))));
     ASSERT_TRUE(QFile::link(path(QStringLiteral("elsewhere/d.png")), path(QStringLiteral("tree/linked.png"))));
-    ASSERT_TRUE(WriteAt(here + "/tree/lat\xE9.png", fixtures::EncodeWithQt(image, "png")));
+    ASSERT_TRUE(testsupport::WriteBytesAt(here + "/tree/lat\xE9.png", fixtures::EncodeWithQt(image, "png")));
 
     // Sorted by bytes; hidden entries, links, the text file and the output folder left out.
     ShellResult r = Shell(QStringLiteral("\"$CLI\" simple -r --print0 -o tree/out tree"));
