@@ -7,14 +7,31 @@
 namespace cli::docs {
 namespace {
 
-std::string Bold(std::string_view name) { return std::string("\\fB").append(RoffEscaped(name)).append("\\fR"); }
+// The entry's heading, as .B or .BR lines do it ("\fB" before a name would
+// hide it from a search for the whole word).
+std::string Heading(const OptionSpec& spec)
+{
+    std::string line = ".BR";
+    const auto add = [&](const std::string& word) {
+        line += ' ';
+        line += word;
+    };
+    if (!spec.shortName.empty()) add(RoffEscaped(spec.shortName));
+    if (!spec.shortName.empty() && !spec.longName.empty()) add("\", \"");
+    if (!spec.longName.empty()) add(RoffEscaped(spec.longName));
+    if (spec.takesValue()) add("\" \\fI" + RoffEscaped(spec.valueName) + "\\fR\"");
+    // .BR alternates bold and roman; a lone name is just bold.
+    if (line.find('"') == std::string::npos) line.replace(0, 3, ".B");
+    line += '\n';
+    return line;
+}
 
 std::string PassesSection()
 {
     std::string roff;
     for (const PassSpec& pass : PassTable()) {
-        roff += ".TP\n";
-        roff += Bold(pass.name);
+        roff += ".TP\n.B ";
+        roff += RoffEscaped(pass.name);
         roff += '\n';
         roff += RoffEscaped(pass.help);
         roff += '\n';
@@ -34,10 +51,7 @@ std::string OptionsSection()
             roff += '\n';
         }
         roff += ".TP\n";
-        if (!spec.shortName.empty()) roff += Bold(spec.shortName) + (spec.longName.empty() ? "" : ", ");
-        if (!spec.longName.empty()) roff += Bold(spec.longName);
-        if (spec.takesValue()) roff += " \\fI" + RoffEscaped(spec.valueName).append("\\fR");
-        roff += '\n';
+        roff += Heading(spec);
         roff += RoffEscaped(spec.help);
         roff += '\n';
     }
