@@ -56,7 +56,7 @@ protected:
         return options;
     }
 
-    cli::FileJob Job(const QString& input) const { return {input, path(QStringLiteral("out.png")), std::nullopt}; }
+    cli::FileJob Job(const QString& input) const { return {input, path(QStringLiteral("out.png")), std::nullopt, {}}; }
 };
 
 // An EXIF orientation tag (APP1 right after SOI, big-endian, one entry).
@@ -106,7 +106,7 @@ TEST_F(BandedProcessing, GivesTheWholeImagesResultForEveryPassAndKey)
             options.replacement = cli::ColorArgument{std::nullopt, 250, 10, 20};
             const passes::ArgbChannels replacement{key.A, 250, 10, 20};
 
-            ASSERT_TRUE(cli::ProcessInBands(options, Job(in.input)));
+            ASSERT_TRUE(cli::ProcessInBands(options, in.input, path(QStringLiteral("out.png"))));
             QImage expected = decoded.copy();
             const passes::PixelView pixels{reinterpret_cast<std::uint32_t*>(expected.bits()), expected.bytesPerLine() / 4,
                                            expected.width(), expected.height()};
@@ -164,7 +164,7 @@ TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_FALSE(cli::ProcessInBands(c.options, {c.input, c.output, std::nullopt}));
+        EXPECT_FALSE(cli::ProcessInBands(c.options, c.input, c.output));
         EXPECT_EQ(testsupport::EntriesOf(folder()), inputs); // no result, no temporary file
     }
     // The whole-image way then decides: damaged and truncated files are
