@@ -48,7 +48,7 @@ private:
 
 } // namespace
 
-bool ProcessInBands(const Options& options, const FileJob& job)
+mGdip::Failure ProcessInBands(const Options& options, const FileJob& job)
 {
     PassStage stage(options);
     return mGdip::ConvertInBands(job.input, job.output, stage);

@@ -4,9 +4,6 @@
 #include "pass_colors.h"
 #include "trim.h"
 
-#include "imaging/encoder_threads.h"
-#include "imaging/file_naming.h"
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 #include "passes/connected_pass_command.h"
 #include "passes/pass_command.h"
@@ -77,6 +74,13 @@ std::optional<QString> RunConnected(const Options& options, const passes::PixelV
         .arg(options.tolerance);
 }
 
+// Why a file got no result, worded for the step that failed.
+QString Reason(const FileJob& job, const mGdip::Failure& failure)
+{
+    if (!mGdip::IsSavingFailure(failure.kind)) return mGdip::Describe(failure);
+    return QStringLiteral("cannot write %1: %2").arg(mGdip::DisplayPath(job.output), mGdip::Describe(failure));
+}
+
 } // namespace
 
 std::vector<FileJob> PlanJobs(const Options& options)
@@ -109,8 +113,13 @@ FileOutcome ProcessFile(const Options& options, const FileJob& job)
 {
     if (job.refusal) return {job.refusal, {}};
     // Most files go band by band, decoded, changed and encoded at once; the
-    // rest, and any that cannot go so, are loaded whole.
-    if (!options.connected && !options.trim && ProcessInBands(options, job)) return {};
+    // rest, those that way declines, are loaded whole. A failure on the way
+    // is the file's answer: it is not decoded again.
+    if (!options.connected && !options.trim) {
+        const mGdip::Failure banded = ProcessInBands(options, job);
+        if (!banded) return {};
+        if (!banded.declined()) return {Reason(job, banded), {}};
+    }
     mGdip::LoadedImage loaded = mGdip::LoadImageFile(job.input);
     if (!mGdip::Succeeded(loaded.status)) return {loaded.reason, {}};
     const mGdip::Image& source = loaded.image;
@@ -151,9 +160,8 @@ FileOutcome ProcessFile(const Options& options, const FileJob& job)
         result = std::move(trimmed.image);
         outcome.note = std::move(trimmed.note);
     }
-    QString why;
-    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(result, job.output, &why)))
-        outcome.failure = QStringLiteral("cannot write %1: %2").arg(mGdip::DisplayPath(job.output), why);
+    mGdip::Failure saved;
+    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(result, job.output, nullptr, &saved))) outcome.failure = Reason(job, saved);
     return outcome;
 }
 

@@ -2,7 +2,6 @@
 #include "batch.h"
 #include "options.h"
 
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QCoreApplication>

@@ -5,9 +5,10 @@
 // zlib checksum made to match what ISA-L inflates too, so that mutations
 // reach the deflate data, the filters and the chunk rules instead of
 // stopping at a checksum.
-#include "imaging/limits.h"
-#include "imaging/png_codec.h"
-#include "imaging/png_fast_reader.h"
+#include "imaging/common/limits.h"
+#include "imaging/png/png_decode.h"
+#include "imaging/png/png_libpng_reader.h"
+#include "imaging/png/png_reader.h"
 
 #include <QBuffer>
 
@@ -23,7 +24,8 @@
 
 namespace {
 
-using namespace mGdip::detail;
+using namespace imaging;
+using namespace imaging::png;
 
 [[noreturn]] void Fault(const char* what, const char* detail)
 {

@@ -1,5 +1,6 @@
 #pragma once
-// Image and surface handles as value types.
+// Image and surface handles as value types, and the status the wrapper's
+// operations answer with.
 //
 // Image: a decoded image or a bitmap, always 32-bit non-premultiplied ARGB
 // (QImage::Format_ARGB32, whose pixels are exactly the 0xAARRGGBB values the
@@ -19,6 +20,25 @@
 #include <utility>
 
 namespace mGdip {
+
+// Status codes of the imaging operations: 0 is success. The values follow the
+// numbering the original imaging library used, so logs and tests stay stable.
+enum class ImagingStatus : std::int32_t {
+    Ok = 0,
+    GenericError = 1,
+    InvalidParameter = 2,
+    OutOfMemory = 3,
+    NotImplemented = 6,
+    Win32Error = 7, // an operating-system call failed (file system)
+    WrongState = 8,
+    FileNotFound = 10,
+    ValueOverflow = 11,
+    AccessDenied = 12,
+    UnknownImageFormat = 13,
+    NotInitialized = 18,
+};
+
+constexpr bool Succeeded(ImagingStatus s) noexcept { return s == ImagingStatus::Ok; }
 
 class Image {
 public:
