@@ -131,7 +131,11 @@ private:
         const std::uint32_t inBefore = s.avail_in, outBefore = s.avail_out;
         const int ret = isal_inflate(&s);
         if (ret == ISAL_INCORRECT_CHECKSUM) return Fail(Damage(chunks_, "the zlib checksum is wrong"));
-        if (ret < 0 || ret == ISAL_NEED_DICT) return Fail(Damage(chunks_, "the zlib stream is damaged"));
+        // Damage past the image's bytes is damage too, though libpng only
+        // warns about it; its words say where it is.
+        if (ret < 0 || ret == ISAL_NEED_DICT)
+            return Fail(Damage(chunks_, s.total_out >= rawBytes_ ? "the zlib stream is damaged after the image data"
+                                                                  : "the zlib stream is damaged"));
         if (s.avail_in == inBefore && s.avail_out == outBefore && s.block_state != ISAL_BLOCK_FINISH && s.avail_in > 0)
             return Fail(Declined(QStringLiteral("the zlib stream does not advance")));
         return true;
