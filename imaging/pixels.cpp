@@ -1,9 +1,8 @@
 // The work bitmap, surfaces, and single-pixel and whole-image drawing.
 #include "pixels.h"
 
-#include "mgdip.h"
-
 #include "imaging/common/bitmap_memory.h"
+#include "imaging/common/limits.h"
 
 #include <QPainter>
 
@@ -54,7 +53,7 @@ ImagingStatus AllocateWorkBitmap(std::int32_t width, std::int32_t height, std::i
 {
     if (width <= 0 || height <= 0 || pixelFormat != kPixelFormat32bppARGB)
         return ImagingStatus::InvalidParameter;
-    if (std::int64_t{width} * height > kMaxImagePixels) return ImagingStatus::OutOfMemory;
+    if (std::int64_t{width} * height > imaging::kMaxImagePixels) return ImagingStatus::OutOfMemory;
     image = imaging::AllocateBitmap(width, height, contents);
     return image.isNull() ? ImagingStatus::OutOfMemory : ImagingStatus::Ok;
 }
