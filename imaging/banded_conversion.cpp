@@ -32,11 +32,11 @@ Failure Convert(imaging::RowReader& reader, const QString& output, RowStage& sta
         const auto wordsPerLine = static_cast<std::size_t>(width);
         for (std::int32_t top = 0; top < height;) {
             std::int32_t rows = 0;
-            std::uint32_t* band = writer.nextRows(&rows);
+            std::uint32_t* band = writer.rows().nextRows(&rows);
             if (!band) return writer.failure();
             if (Failure read = reader.readRows(band, wordsPerLine, rows)) return read;
             if (!stage.apply(band, wordsPerLine, top, rows)) return StageDeclined();
-            if (Failure committed = writer.commit(rows)) return committed;
+            if (Failure committed = writer.rows().commit(rows)) return committed;
             top += rows;
         }
         if (Failure finished = reader.finish()) return finished;

@@ -166,14 +166,14 @@ QByteArray StreamInPieces(const QImage& source, const imaging::png::PngWriterSet
     std::int32_t y = 0;
     for (std::size_t i = 0; y < source.height(); ++i) {
         std::int32_t room = 0;
-        std::uint32_t* rows = writer.nextRows(&room);
+        std::uint32_t* rows = writer.rows().nextRows(&room);
         if (!rows || room <= 0) return {};
         const std::int32_t count = std::min(room, pieces[i % pieces.size()]);
         const auto* from = reinterpret_cast<const std::uint32_t*>(source.constScanLine(y));
         const imaging::Failure failure = alternate && i % 2
-                                             ? writer.commitInPlace(from, width, count)
+                                             ? writer.rows().commitInPlace(from, width, count)
                                              : (std::copy(from, from + width * static_cast<std::size_t>(count), rows),
-                                                writer.commit(count));
+                                                writer.rows().commit(count));
         if (failure) return {};
         y += count;
     }
@@ -215,12 +215,12 @@ TEST(PngStreamWriter, FailuresAndAbandonedFilesEndEveryThread)
         imaging::png::PngStreamWriter writer(sink, 1700, 200, settings);
         imaging::Failure failure;
         for (std::int32_t y = 0; !failure && y < 200; y += 10)
-            failure = writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10);
+            failure = writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10);
         if (!failure) failure = writer.finish();
         EXPECT_TRUE(failure);
         EXPECT_EQ(writer.failure().detail, QStringLiteral("the file could not be written"));
         std::int32_t room = -1;
-        EXPECT_EQ(writer.nextRows(&room), nullptr);
+        EXPECT_EQ(writer.rows().nextRows(&room), nullptr);
         EXPECT_EQ(room, 0);
     }
     for (const std::int32_t rows : {0, 10, 100, 190}) {
@@ -229,7 +229,7 @@ TEST(PngStreamWriter, FailuresAndAbandonedFilesEndEveryThread)
         MemorySink sink;
         imaging::png::PngStreamWriter writer(sink, 1700, 200, settings);
         for (std::int32_t y = 0; y < rows; y += 10)
-            ASSERT_FALSE(writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10));
+            ASSERT_FALSE(writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10));
         EXPECT_FALSE(writer.failure());
     }
 }

@@ -148,13 +148,6 @@ PngStreamWriter::PngStreamWriter(ByteSink& sink, std::int32_t width, std::int32_
 
 PngStreamWriter::~PngStreamWriter() = default;
 
-std::uint32_t* PngStreamWriter::nextRows(std::int32_t* rows) { return pipeline_->nextRows(rows); }
-Failure PngStreamWriter::commit(std::int32_t rows) { return pipeline_->commit(rows); }
-Failure PngStreamWriter::commitInPlace(const std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t count)
-{
-    return pipeline_->commitInPlace(rows, wordsPerLine, count);
-}
-
 Failure PngStreamWriter::finish()
 {
     if (Failure failure = pipeline_->finish()) return failure;
@@ -162,7 +155,6 @@ Failure PngStreamWriter::finish()
 }
 
 Failure PngStreamWriter::failure() const { return pipeline_->failure(); }
-std::int32_t PngStreamWriter::rowsPerBand() const { return pipeline_->rowsPerBand(); }
 
 Failure WritePng(const QImage& argb32, ByteSink& out, const PngWriterSettings& settings)
 {
@@ -170,9 +162,9 @@ Failure WritePng(const QImage& argb32, ByteSink& out, const PngWriterSettings& s
     try {
         PngStreamWriter writer(out, argb32.width(), argb32.height(), settings);
         const std::size_t wordsPerLine = static_cast<std::size_t>(argb32.bytesPerLine()) / 4;
-        const std::int32_t step = writer.rowsPerBand();
+        const std::int32_t step = writer.rows().rowsPerBand();
         for (std::int32_t top = 0; top < argb32.height(); top += step)
-            if (Failure failure = writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(argb32.constScanLine(top)),
+            if (Failure failure = writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(argb32.constScanLine(top)),
                                                        wordsPerLine, std::min(step, argb32.height() - top)))
                 return failure;
         return writer.finish();

@@ -11,6 +11,7 @@
 
 #include "png_row_filter.h"
 
+#include "imaging/common/band_pipeline.h"
 #include "imaging/common/byte_sink.h"
 #include "imaging/common/failure.h"
 #include "imaging/deflate/band_deflater.h"
@@ -21,10 +22,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-
-namespace imaging {
-class BandPipeline;
-}
 
 namespace imaging::png {
 
@@ -61,19 +58,12 @@ public:
     PngStreamWriter(const PngStreamWriter&) = delete;
     PngStreamWriter& operator=(const PngStreamWriter&) = delete;
 
-    // Room for the next rows, `width` words each and contiguous: *rows is set
-    // to how many it holds (a band, never past the last row). Null after a
-    // failure or once every row is in.
-    std::uint32_t* nextRows(std::int32_t* rows);
-    // Hands over the first `rows` rows of the room last given.
-    Failure commit(std::int32_t rows);
-    // Hands over rows that stay in place, unchanged, until finish() returns.
-    Failure commitInPlace(const std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t count);
+    // Where the rows go in (common/band_pipeline.h): nextRows() and
+    // commit(), or commitInPlace(); never its finish(), but this one's.
+    BandPipeline& rows() { return *pipeline_; }
     // After the last row: waits for every band, ends the stream, writes IEND.
     Failure finish();
-
     Failure failure() const;
-    std::int32_t rowsPerBand() const;
 
     // What the bands share: where they go, and the Adler-32 of the rows
     // delivered so far.
