@@ -43,7 +43,7 @@ auto DecodeBytes(const QByteArray& bytes, Decode decode)
     return decode(buffer);
 }
 
-// The one known difference (png_fast_reader.h): zlib refuses a Huffman code
+// The one known difference (png_reader.h): zlib refuses a Huffman code
 // that is incomplete, ISA-L decodes with it. Its words name nothing else.
 bool IncompleteCodeOnly(const QString& libpngReason)
 {
