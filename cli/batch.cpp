@@ -11,6 +11,7 @@
 #include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 #include "passes/connected_pass_command.h"
+#include "passes/defringed_removal.h"
 #include "passes/pass_command.h"
 
 #include <algorithm>
@@ -79,7 +80,8 @@ std::optional<QString> RunConnected(const Options& options, const passes::PixelV
     std::vector<passes::PixelPoint> seeds;
     for (const PixelPosition& seed : options.seeds) seeds.push_back({seed.x, seed.y});
     const passes::ConnectedRun run = passes::RunConnectedPassCommand(options.command, pixels, pixels, key,
-                                                                     options.tolerance, replacement, seeds);
+                                                                     options.tolerance, replacement, seeds,
+                                                                     options.defringe);
     if (run.outcome == passes::ConnectedRun::Outcome::Completed) return std::nullopt;
     const PixelPosition& seed = options.seeds[run.seed];
     if (run.outcome == passes::ConnectedRun::Outcome::SeedOutside)
@@ -131,6 +133,8 @@ FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QStri
     if (options.connected) {
         if (auto refused = RunConnected(options, pixels, details.key, replacement))
             return Failed(std::move(*refused), true);
+    } else if (options.defringe > 0) {
+        passes::RunDefringedRemoval(pixels, pixels, {details.key, options.tolerance, {}}, options.defringe);
     } else {
         passes::RunPassCommand(options.command, {pixels, pixels, {}}, details.width, details.height, details.key,
                                options.tolerance, replacement);
@@ -190,7 +194,8 @@ FileOutcome Process(const Options& options, const FileJob& job)
     // Most files go band by band, decoded, changed and encoded at once; the
     // rest, and any that cannot go so, are loaded whole.
     FileOutcome outcome;
-    if (options.connected || options.trim || !ProcessInBands(options, input, target.savePath(), &outcome.details))
+    if (options.connected || options.trim || options.defringe > 0
+        || !ProcessInBands(options, input, target.savePath(), &outcome.details))
         outcome = ProcessWhole(options, job, input, target.savePath());
     if (outcome.failure) return outcome;
     if (auto refused = target.place()) return Failed(std::move(*refused));
