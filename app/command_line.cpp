@@ -2,7 +2,7 @@
 
 #include "form1.h"
 
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <QTimer>
 

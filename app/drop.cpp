@@ -2,8 +2,7 @@
 #include "failure_reasons.h"
 #include "window_model.h"
 
-#include "imaging/file_naming.h"
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 namespace app {
 

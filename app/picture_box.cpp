@@ -3,7 +3,7 @@
 #include "focus_mark.h"
 #include "pixel_position.h"
 
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

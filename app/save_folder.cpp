@@ -1,6 +1,6 @@
 #include "save_folder.h"
 
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>

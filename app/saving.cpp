@@ -5,8 +5,7 @@
 #include "save_folder.h"
 #include "window_model.h"
 
-#include "imaging/file_naming.h"
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <QDir>
 

@@ -6,8 +6,9 @@
 // Decoding runs from memory into the pooled bitmap, as in the window.
 #include "fixtures/bench_images.h"
 #include "imaging/mgdip.h"
-#include "imaging/png_codec.h"
-#include "imaging/png_fast_reader.h"
+#include "imaging/png/png_decode.h"
+#include "imaging/png/png_libpng_reader.h"
+#include "imaging/png/png_reader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -100,13 +101,14 @@ void BM_Decode(benchmark::State& state, Input input, Decode decode)
 void Fast(benchmark::State& state, Input input)
 {
     BM_Decode(state, input, [](QIODevice& in) {
-        mGdip::detail::FastPngResult r = mGdip::detail::DecodeCommonPng(in);
-        if (r.outcome != mGdip::detail::FastPngOutcome::Decoded) std::abort(); // the bench measures the fast path only
+        imaging::png::PngReader reader(in);
+        imaging::DecodedImage r = imaging::ReadWholeImage(reader);
+        if (r.failure) std::abort(); // the bench measures the fast path only
         return r;
     });
 }
 
-void Libpng(benchmark::State& state, Input input) { BM_Decode(state, input, mGdip::detail::DecodePngWithLibpng); }
+void Libpng(benchmark::State& state, Input input) { BM_Decode(state, input, imaging::png::DecodePngWithLibpng); }
 
 void BM_CopyOfTheBitmap(benchmark::State& state)
 {

@@ -13,7 +13,7 @@
 #include "app/tools/simulated_input.h"
 #include "fixtures/bench_images.h"
 #include "imaging/mgdip.h"
-#include "imaging/png_codec.h"
+#include "imaging/png/png_writer.h"
 #include "passes/pass_command.h"
 
 #include <QApplication>
@@ -143,7 +143,7 @@ struct Timed {
     std::vector<double> total, frozen;
 };
 
-class CountingSink final : public mGdip::detail::ByteSink {
+class CountingSink final : public imaging::ByteSink {
 public:
     bool write(const unsigned char*, std::size_t) override { return true; }
     int error() const noexcept override { return 0; }
@@ -154,7 +154,7 @@ double EncodeMs(const mGdip::Image& image)
 {
     CountingSink sink;
     const auto start = Clock::now();
-    mGdip::detail::EncodePng(image.qimage(), sink, nullptr);
+    imaging::png::EncodePng(image.qimage(), sink);
     return Ms(Clock::now() - start);
 }
 

@@ -53,13 +53,13 @@ private:
 
 } // namespace
 
-bool ProcessInBands(const Options& options, const QString& input, const QString& output, FileDetails* details)
+mGdip::Failure ProcessInBands(const Options& options, const QString& input, const QString& output, FileDetails* details)
 {
     FileDetails found;
     PassStage stage(options, found);
-    if (!mGdip::ConvertInBands(input, output, stage)) return false;
-    if (details) *details = found;
-    return true;
+    mGdip::Failure failure = mGdip::ConvertInBands(input, output, stage);
+    if (!failure && details) *details = found;
+    return failure;
 }
 
 } // namespace cli

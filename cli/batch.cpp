@@ -6,9 +6,6 @@
 #include "standard_input.h"
 #include "trim.h"
 
-#include "imaging/encoder_threads.h"
-#include "imaging/file_naming.h"
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 #include "passes/connected_pass_command.h"
 #include "passes/defringed_removal.h"
@@ -99,6 +96,13 @@ std::optional<QString> RunConnected(const Options& options, const passes::PixelV
         .arg(options.tolerance);
 }
 
+// Why a file got no result, worded for the step that failed.
+QString Reason(const FileJob& job, const mGdip::Failure& failure)
+{
+    if (!mGdip::IsSavingFailure(failure.kind)) return mGdip::Describe(failure);
+    return CannotWrite(job, mGdip::Describe(failure));
+}
+
 // The image at `input` loaded whole, changed and saved at `output`.
 FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QString& input, const QString& output)
 {
@@ -146,8 +150,8 @@ FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QStri
         result = std::move(trimmed.image);
         outcome.note = std::move(trimmed.note);
     }
-    QString why;
-    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(result, output, &why))) outcome.failure = CannotWrite(job, why);
+    mGdip::Failure saved;
+    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(result, output, nullptr, &saved))) outcome.failure = Reason(job, saved);
     return outcome;
 }
 
@@ -192,11 +196,16 @@ FileOutcome Process(const Options& options, const FileJob& job)
     if (!target.problem().isEmpty()) return Failed(target.problem());
 
     // Most files go band by band, decoded, changed and encoded at once; the
-    // rest, and any that cannot go so, are loaded whole.
+    // rest, those that way declines, are loaded whole. A failure on the way
+    // is the file's answer: it is not decoded again.
     FileOutcome outcome;
-    if (options.connected || options.trim || options.defringe > 0
-        || !ProcessInBands(options, input, target.savePath(), &outcome.details))
+    const mGdip::Failure banded = options.connected || options.trim || options.defringe > 0
+                                      ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
+                                      : ProcessInBands(options, input, target.savePath(), &outcome.details);
+    if (banded.declined())
         outcome = ProcessWhole(options, job, input, target.savePath());
+    else if (banded)
+        return Failed(Reason(job, banded));
     if (outcome.failure) return outcome;
     if (auto refused = target.place()) return Failed(std::move(*refused));
     return outcome;

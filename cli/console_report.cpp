@@ -2,7 +2,7 @@
 
 #include "option_table.h"
 
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <cstdio>
 #include <cstdlib>

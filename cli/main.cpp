@@ -5,7 +5,6 @@
 #include "inputs.h"
 #include "options.h"
 
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "options.h"
 
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "result_target.h"
 
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <QList>
 

@@ -8,7 +8,7 @@
 // by the destructor or, for SIGINT, SIGTERM and SIGHUP, by the handler that
 // removes the saves' own temporary files.
 
-#include "imaging/temporary_files.h"
+#include "imaging/mgdip.h"
 
 #include <QByteArray>
 #include <QString>
@@ -53,7 +53,7 @@ private:
     QByteArray saveName_;
     QByteArray temporaryFolder_; // for standard output
     bool placed_ = false;
-    mGdip::detail::TemporaryFileGuard guard_;
+    mGdip::TemporaryFileGuard guard_;
 };
 
 } // namespace cli

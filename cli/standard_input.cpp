@@ -1,6 +1,6 @@
 #include "standard_input.h"
 
-#include "imaging/limits.h"
+#include "imaging/mgdip.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,8 @@
 // The work bitmap, surfaces, and single-pixel and whole-image drawing.
-#include "bitmap_memory.h"
-#include "mgdip.h"
+#include "pixels.h"
+
+#include "imaging/common/bitmap_memory.h"
+#include "imaging/common/limits.h"
 
 #include <QPainter>
 
@@ -47,12 +49,12 @@ namespace {
 
 // A null image with the status of the failure, or the bitmap's memory.
 ImagingStatus AllocateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                                 detail::Contents contents, QImage& image)
+                                 imaging::Contents contents, QImage& image)
 {
     if (width <= 0 || height <= 0 || pixelFormat != kPixelFormat32bppARGB)
         return ImagingStatus::InvalidParameter;
-    if (std::int64_t{width} * height > kMaxImagePixels) return ImagingStatus::OutOfMemory;
-    image = detail::AllocateBitmap(width, height, contents);
+    if (std::int64_t{width} * height > imaging::kMaxImagePixels) return ImagingStatus::OutOfMemory;
+    image = imaging::AllocateBitmap(width, height, contents);
     return image.isNull() ? ImagingStatus::OutOfMemory : ImagingStatus::Ok;
 }
 
@@ -62,7 +64,7 @@ ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int
                                Surface& bitmap)
 {
     QImage image;
-    const ImagingStatus status = AllocateWorkBitmap(width, height, pixelFormat, detail::Contents::Zeroed, image);
+    const ImagingStatus status = AllocateWorkBitmap(width, height, pixelFormat, imaging::Contents::Zeroed, image);
     if (status == ImagingStatus::Ok) bitmap = Surface(std::move(image));
     return status;
 }
@@ -72,12 +74,12 @@ ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, s
 {
     QImage image;
     const ImagingStatus status =
-        AllocateWorkBitmap(width, height, pixelFormat, detail::Contents::Unspecified, image);
+        AllocateWorkBitmap(width, height, pixelFormat, imaging::Contents::Unspecified, image);
     if (status == ImagingStatus::Ok) bitmap.adopt(std::move(image));
     return status;
 }
 
-void PrepareWorkBitmap(std::int32_t width, std::int32_t height) { detail::PrepareBitmapMemory(width, height); }
+void PrepareWorkBitmap(std::int32_t width, std::int32_t height) { imaging::PrepareBitmapMemory(width, height); }
 
 Surface BindSurface(QImage backing) { return Surface(std::move(backing)); }
 

@@ -48,12 +48,10 @@ ConnectedRun RunConnectedPassCommand(std::int32_t command, const ConstPixelView&
                                      std::int32_t defringeRadius)
 {
     const PassParameters p{key, tolerance, DeltasOnto(key, replacement)};
-    switch (command) {
-    case kSimpleRemoval: return Run<SimpleRemovalKernel>(source, work, p, seeds, defringeRadius);
-    case kAlphaRestoringRemoval: return Run<AlphaRestoringKernel>(source, work, p, seeds, defringeRadius);
-    case kColorReplacement: return Run<ColorReplacementKernel>(source, work, p, seeds, defringeRadius);
-    default: return {};
-    }
+    return WithKernelOf(
+        command,
+        [&](auto kernel) { return Run<typename decltype(kernel)::type>(source, work, p, seeds, defringeRadius); },
+        [] { return ConnectedRun{}; });
 }
 
 } // namespace passes

@@ -5,7 +5,6 @@
 
 #include "cli/standard_input.h"
 #include "fixtures/sample_files.h"
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QDir>

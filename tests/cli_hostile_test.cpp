@@ -4,7 +4,6 @@
 #include "process_runner.h"
 
 #include "fixtures/sample_files.h"
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QDir>

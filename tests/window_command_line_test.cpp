@@ -5,7 +5,7 @@
 
 #include "app/command_line.h"
 #include "fixtures/sample_files.h"
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <QFile>
 

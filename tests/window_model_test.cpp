@@ -5,7 +5,7 @@
 #include "app/failure_reasons.h"
 #include "app/fields.h"
 #include "app/window_model.h"
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 #include "reference_passes.h"
 
 #include <QFile>
