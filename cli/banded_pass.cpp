@@ -24,7 +24,7 @@ public:
         return at_.x >= 0 && at_.y >= 0 && at_.x < width && at_.y < height;
     }
 
-    bool apply(std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t, std::int32_t count) override
+    std::int32_t apply(std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t, std::int32_t count) override
     {
         if (!pass_) {
             passes::ArgbChannels key;
@@ -32,7 +32,7 @@ public:
                 key = *given;
             } else {
                 // The key is read before the pass changes its pixel.
-                if (at_.y >= count) return false;
+                if (at_.y >= count) return -1;
                 key = KeyOfPixel(rows[static_cast<std::size_t>(at_.y) * wordsPerLine + static_cast<std::size_t>(at_.x)]);
                 details_.keyFromImage = true;
             }
@@ -40,7 +40,7 @@ public:
             pass_.emplace(options_.command, key, options_.tolerance, ReplacementFor(options_, key));
         }
         pass_->run({rows, static_cast<std::ptrdiff_t>(wordsPerLine), width_, count});
-        return true;
+        return count;
     }
 
 private:
