@@ -199,7 +199,7 @@ FileOutcome Process(const Options& options, const FileJob& job)
     // rest, those that way declines, are loaded whole. A failure on the way
     // is the file's answer: it is not decoded again.
     FileOutcome outcome;
-    const mGdip::Failure banded = options.connected || options.trim || options.defringe > 0
+    const mGdip::Failure banded = options.connected || options.trim
                                       ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
                                       : ProcessInBands(options, input, target.savePath(), &outcome.details);
     if (banded.declined())

@@ -44,6 +44,11 @@ public:
     std::int32_t run(const ConstPixelView& source, const PixelView& work);
 
     std::int32_t rowsFinished() const noexcept { return finished_; }
+    // The most rows a call leaves unfinished at the bottom of what it is given.
+    static constexpr std::int32_t RowsHeldBack(std::int32_t radius) noexcept
+    {
+        return kDefringeRadius.clamp(radius) + 1;
+    }
     // Memory held beyond the images.
     std::size_t extraBytes() const noexcept;
 
