@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include "banded_pass.h"
+#include "leftover_sweep.h"
 #include "pass_colors.h"
 #include "result_target.h"
 #include "standard_input.h"
@@ -116,11 +117,7 @@ FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QStri
         const PixelPosition at = options.keyAt.value_or(PixelPosition{});
         passes::Argb pixel = 0;
         if (!mGdip::Succeeded(mGdip::ReadPixel(source, at.x, at.y, pixel)))
-            return Failed(QStringLiteral("the key position %1,%2 is outside the %3 × %4 image")
-                              .arg(at.x)
-                              .arg(at.y)
-                              .arg(source.width())
-                              .arg(source.height()));
+            return Failed(KeyPositionOutside(at, source.width(), source.height()));
         details.key = KeyOfPixel(pixel);
         details.keyFromImage = true;
     }
@@ -151,6 +148,13 @@ FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QStri
     return outcome;
 }
 
+// Every folder the run writes into loses the leftovers of killed runs first.
+LeftoverSweep& Sweep()
+{
+    static LeftoverSweep sweep;
+    return sweep;
+}
+
 // Everything but the timing of ProcessFile.
 FileOutcome Process(const Options& options, const FileJob& job)
 {
@@ -161,20 +165,17 @@ FileOutcome Process(const Options& options, const FileJob& job)
             if (auto problem = MakeSubfolders(mGdip::PathFromBytes(options.outputFolder), job.subfolder))
                 return Failed(std::move(*problem));
         // A result that is there already is settled before the input is read.
-        switch (ExistingAt(job.output)) {
-        case ExistingResult::Nothing: break;
-        case ExistingResult::File:
+        if (ExistingAt(job.output) == ExistingResult::File) {
             if (options.skipExisting) {
                 FileOutcome skipped;
                 skipped.skipped = true;
                 return skipped;
             }
             if (!options.overwrite) return Failed(ExistsMessage(job.output));
-            break;
-        case ExistingResult::Folder: return Failed(CannotWrite(job, mGdip::Describe(mGdip::MakeFailure(mGdip::FailureKind::TargetIsFolder))));
-        case ExistingResult::Special:
-            return Failed(CannotWrite(job, mGdip::Describe(mGdip::MakeFailure(mGdip::FailureKind::TargetNotRegularFile))));
         }
+        // So is everything else about the result's place: a link or folder
+        // at its name, a name too long, a folder that cannot be written.
+        if (const mGdip::Failure place = mGdip::CheckSavePlace(job.output)) return Failed(Reason(job, place));
     }
 
     std::optional<StandardInputFile> standardInput;
@@ -190,20 +191,25 @@ FileOutcome Process(const Options& options, const FileJob& job)
                                             : ResultTarget::Way::KeepExisting,
                         job.output);
     if (!target.problem().isEmpty()) return Failed(target.problem());
+    std::vector<QString> leftovers = Sweep().sweep(mGdip::FolderOfPath(target.savePath()));
 
     // Most files go band by band, decoded, changed and encoded at once; the
     // rest, those that way declines, are loaded whole. A failure on the way
     // is the file's answer: it is not decoded again.
     FileOutcome outcome;
+    std::optional<QString> refusal;
     const mGdip::Failure banded = options.connected || options.trim
                                       ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
-                                      : ProcessInBands(options, input, target.savePath(), &outcome.details);
-    if (banded.declined())
+                                      : ProcessInBands(options, input, target.savePath(), &outcome.details, &refusal);
+    if (refusal)
+        outcome = Failed(std::move(*refusal));
+    else if (banded.declined())
         outcome = ProcessWhole(options, job, input, target.savePath());
     else if (banded)
-        return Failed(Reason(job, banded));
-    if (outcome.failure) return outcome;
-    if (auto refused = target.place()) return Failed(std::move(*refused));
+        outcome = Failed(Reason(job, banded));
+    if (!outcome.failure)
+        if (auto refused = target.place()) outcome = Failed(std::move(*refused));
+    outcome.leftovers = std::move(leftovers);
     return outcome;
 }
 

@@ -40,6 +40,7 @@ struct FileOutcome {
     QString note;                   // something to tell about a written result, or empty
     bool misused = false;           // the failure is the command line's (a seed that does not fit the image)
     bool skipped = false;           // --skip-existing: its result was there already
+    std::vector<QString> leftovers; // temporary files of killed runs removed before it was written
     FileDetails details;
 };
 
