@@ -1,5 +1,6 @@
 #include "image_format.h"
 
+#include "imaging/gif/gif_reader.h"
 #include "imaging/jpeg/jpeg_reader.h"
 #include "imaging/png/png_decode.h"
 #include "imaging/png/png_reader.h"
@@ -26,6 +27,8 @@ ImageFormat FormatOf(QIODevice& file)
     const QByteArray head = file.peek(sizeof kPngSignature);
     if (StartsWith(head, kPngSignature, sizeof kPngSignature)) return ImageFormat::Png;
     if (StartsWith(head, kJpegSignature, sizeof kJpegSignature)) return ImageFormat::Jpeg;
+    for (const auto& signature : imaging::gif::kGifSignatures)
+        if (StartsWith(head, signature, sizeof signature)) return ImageFormat::Gif;
     return ImageFormat::Other;
 }
 
@@ -34,6 +37,22 @@ imaging::DecodedImage DecodeImage(QIODevice& file)
     switch (FormatOf(file)) {
     case ImageFormat::Png: return imaging::png::DecodePng(file);
     case ImageFormat::Jpeg: return imaging::jpeg::DecodeJpeg(file);
+    case ImageFormat::Gif:
+        if (!file.isSequential()) {
+            const qint64 start = file.pos();
+            {
+                imaging::gif::GifReader reader(file);
+                imaging::DecodedImage own = imaging::ReadWholeImage(reader);
+                if (!own.failure.declined()) return own;
+            }
+            // What the GIF reader leaves to Qt is read from the start again.
+            if (!file.seek(start)) {
+                imaging::DecodedImage failed;
+                failed.failure = imaging::MakeFailure(imaging::FailureKind::CannotRead, file.errorString());
+                return failed;
+            }
+        }
+        break;
     case ImageFormat::Other: break;
     }
     return imaging::qt::DecodeWithQt(file);
@@ -45,6 +64,7 @@ std::unique_ptr<imaging::RowReader> RowReaderFor(QIODevice& file)
     case ImageFormat::Png: return std::make_unique<imaging::png::PngReader>(file);
     case ImageFormat::Jpeg:
         return std::make_unique<imaging::jpeg::JpegReader>(file, imaging::jpeg::JpegReader::Rows::Upright);
+    case ImageFormat::Gif: return std::make_unique<imaging::gif::GifReader>(file);
     case ImageFormat::Other: break;
     }
     return nullptr;

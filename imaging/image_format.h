@@ -1,7 +1,7 @@
 #pragma once
 // The one place that tells a file's format, by its first bytes, before any
-// block is read, and picks the reader for it: PNG and JPEG go to their own
-// readers, every other format to Qt's.
+// block is read, and picks the reader for it: PNG, JPEG and GIF go to their
+// own readers (a GIF they decline goes to Qt's), every other format to Qt's.
 
 #include "imaging/common/row_reader.h"
 #include "imaging/common/whole_image.h"
@@ -12,7 +12,7 @@ class QIODevice;
 
 namespace mGdip {
 
-enum class ImageFormat { Png, Jpeg, Other };
+enum class ImageFormat { Png, Jpeg, Gif, Other };
 
 // `file` positioned at its start; it stays there.
 ImageFormat FormatOf(QIODevice& file);
