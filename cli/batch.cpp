@@ -155,8 +155,21 @@ LeftoverSweep& Sweep()
     return sweep;
 }
 
+// What a file holds while it is processed, from the pixels its header
+// declares (nothing beyond the pixel limit is decoded): loaded whole, its
+// bitmap and as much again (a trimmed copy, the connected pass's marks, or
+// Qt's decode before its conversion); streamed, a few bands at most.
+constexpr std::uint64_t kWholeBytesPerPixel = 8;
+constexpr std::uint64_t kStreamedBytes = std::uint64_t{32} << 20;
+
+std::uint64_t HeldBytes(std::int64_t declaredPixels, bool whole)
+{
+    const auto pixels = static_cast<std::uint64_t>(std::clamp<std::int64_t>(declaredPixels, 0, mGdip::PixelLimit()));
+    return whole ? pixels * kWholeBytesPerPixel : std::min(pixels * 4, kStreamedBytes);
+}
+
 // Everything but the timing of ProcessFile.
-FileOutcome Process(const Options& options, const FileJob& job)
+FileOutcome Process(const Options& options, const FileJob& job, MemoryBudget* budget)
 {
     if (job.refusal) return Failed(*job.refusal);
     const bool toStandardOutput = job.output == kStandard;
@@ -196,17 +209,26 @@ FileOutcome Process(const Options& options, const FileJob& job)
     // Most files go band by band, decoded, changed and encoded at once; the
     // rest, those that way declines, are loaded whole. A failure on the way
     // is the file's answer: it is not decoded again.
+    // Each way waits for its share of the memory budget first.
+    const std::int64_t declaredPixels = budget ? mGdip::DeclaredPixelsOf(input) : 0;
+    auto admit = [&](bool whole) { return budget ? budget->admit(HeldBytes(declaredPixels, whole)) : MemoryBudget::Share{}; };
     FileOutcome outcome;
     std::optional<QString> refusal;
-    const mGdip::Failure banded = options.connected || options.trim
-                                      ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
-                                      : ProcessInBands(options, input, target.savePath(), &outcome.details, &refusal);
-    if (refusal)
+    const bool wholeOnly = options.connected || options.trim;
+    MemoryBudget::Share share = admit(wholeOnly);
+    const mGdip::Failure banded = wholeOnly ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
+                                            : ProcessInBands(options, input, target.savePath(), &outcome.details, &refusal);
+    if (refusal) {
         outcome = Failed(std::move(*refusal));
-    else if (banded.declined())
+    } else if (banded.declined()) {
+        if (!wholeOnly) {
+            share.release();
+            share = admit(true);
+        }
         outcome = ProcessWhole(options, job, input, target.savePath());
-    else if (banded)
+    } else if (banded) {
         outcome = Failed(Reason(job, banded));
+    }
     if (!outcome.failure)
         if (auto refused = target.place()) outcome = Failed(std::move(*refused));
     outcome.leftovers = std::move(leftovers);
@@ -256,10 +278,10 @@ std::vector<FileJob> PlanJobs(const Options& options, const std::vector<InputFil
     return jobs;
 }
 
-FileOutcome ProcessFile(const Options& options, const FileJob& job)
+FileOutcome ProcessFile(const Options& options, const FileJob& job, MemoryBudget* budget)
 {
     const auto started = std::chrono::steady_clock::now();
-    FileOutcome outcome = Process(options, job);
+    FileOutcome outcome = Process(options, job, budget);
     outcome.details.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return outcome;
 }
@@ -268,6 +290,7 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
                      const std::function<void(std::size_t done, const FileJob&)>& onFinished,
                      const std::function<void(const FileJob&, const FileOutcome&)>& onReport)
 {
+    MemoryBudget budget(options.memoryLimit ? options.memoryLimit : DefaultMemoryBudget());
     std::atomic<std::size_t> next{0};
     std::mutex reportMutex;
     BatchReport report;
@@ -281,7 +304,7 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
             {
                 // Files being worked on share the cores: one each while several run.
                 const mGdip::FileInProgress inProgress;
-                outcome = ProcessFile(options, jobs[i]);
+                outcome = ProcessFile(options, jobs[i], &budget);
             }
             const std::lock_guard lock(reportMutex);
             if (outcome.failure) {

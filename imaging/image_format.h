@@ -6,6 +6,7 @@
 #include "imaging/common/row_reader.h"
 #include "imaging/common/whole_image.h"
 
+#include <cstdint>
 #include <memory>
 
 class QIODevice;
@@ -16,6 +17,11 @@ enum class ImageFormat { Png, Jpeg, Gif, Other };
 
 // `file` positioned at its start; it stays there.
 ImageFormat FormatOf(QIODevice& file);
+
+// The pixels the file says its image has, from its header alone (for a GIF,
+// its screen), without decoding; 0 when the header does not say. `file`
+// positioned at its start; it stays there.
+std::int64_t DeclaredPixels(QIODevice& file);
 
 // The whole image, in ARGB32.
 imaging::DecodedImage DecodeImage(QIODevice& file);

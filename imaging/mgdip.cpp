@@ -133,6 +133,13 @@ LoadedImage LoadImageFile(const QString& path)
     return Loaded(std::move(decoded));
 }
 
+std::int64_t DeclaredPixelsOf(const QString& path)
+{
+    QFile file;
+    if (ImagingToken() == 0 || imaging::files::OpenRegularFile(path, file)) return 0;
+    return DeclaredPixels(file);
+}
+
 ImagingStatus SaveImageAsPng(const Image& image, const QString& path, QString* reason, Failure* failure)
 {
     Failure result = Save(image, path);

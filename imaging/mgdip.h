@@ -110,6 +110,10 @@ struct LoadedImage {
 // its header, and a damaged or short one is refused, never half decoded.
 LoadedImage LoadImageFile(const QString& path);
 
+// The pixels the file at `path` says its image has, from its header alone
+// (cheap: nothing is decoded); 0 when it cannot be read or does not say.
+std::int64_t DeclaredPixelsOf(const QString& path);
+
 // 0 for a null image.
 std::int32_t ImageWidthOf(const Image& image) noexcept;
 std::int32_t ImageHeightOf(const Image& image) noexcept;
