@@ -47,6 +47,7 @@ constexpr Wording kWordings[] = {
     {mGdip::FailureKind::TargetNotRegularFile, u"已有同名的符号链接或特殊文件占用了这个位置；它保持原样，没有被改动。"},
     {mGdip::FailureKind::CannotCreate, u"无法创建该文件（没有写入权限，或该位置不可写）。"},
     {mGdip::FailureKind::NoSpace, u"磁盘空间不足。"},
+    {mGdip::FailureKind::FileSizeLimit, u"文件超过了本进程允许的文件大小上限。"},
     {mGdip::FailureKind::WriteFailed, u"写入文件时出错。"},
 };
 

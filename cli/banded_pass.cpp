@@ -23,7 +23,9 @@ public:
         details_.height = height;
         if (options_.key) return true;
         at_ = options_.keyAt.value_or(PixelPosition{});
-        return at_.x >= 0 && at_.y >= 0 && at_.x < width && at_.y < height;
+        if (at_.x >= 0 && at_.y >= 0 && at_.x < width && at_.y < height) return true;
+        refusal_ = KeyPositionOutside(at_, width, height);
+        return false;
     }
 
     // Clean edges need the rows below a row before it is done.
@@ -57,6 +59,9 @@ public:
         return count;
     }
 
+    // Why the image refuses the key position, once begin() declined for it.
+    const std::optional<QString>& refusal() const { return refusal_; }
+
 private:
     const Options& options_;
     FileDetails& details_;
@@ -64,16 +69,19 @@ private:
     PixelPosition at_;
     std::optional<passes::BandPass> pass_;
     std::optional<passes::DefringedRemoval> defringed_;
+    std::optional<QString> refusal_;
 };
 
 } // namespace
 
-mGdip::Failure ProcessInBands(const Options& options, const QString& input, const QString& output, FileDetails* details)
+mGdip::Failure ProcessInBands(const Options& options, const QString& input, const QString& output, FileDetails* details,
+                              std::optional<QString>* refusal)
 {
     FileDetails found;
     PassStage stage(options, found);
     mGdip::Failure failure = mGdip::ConvertInBands(input, output, stage);
     if (!failure && details) *details = found;
+    if (refusal) *refusal = stage.refusal();
     return failure;
 }
 

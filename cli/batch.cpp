@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include "banded_pass.h"
+#include "leftover_sweep.h"
 #include "pass_colors.h"
 #include "result_target.h"
 #include "standard_input.h"
@@ -118,11 +119,7 @@ FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QStri
         const PixelPosition at = options.keyAt.value_or(PixelPosition{});
         passes::Argb pixel = 0;
         if (!mGdip::Succeeded(mGdip::ReadPixel(source, at.x, at.y, pixel)))
-            return Failed(QStringLiteral("the key position %1,%2 is outside the %3 × %4 image")
-                              .arg(at.x)
-                              .arg(at.y)
-                              .arg(source.width())
-                              .arg(source.height()));
+            return Failed(KeyPositionOutside(at, source.width(), source.height()));
         details.key = KeyOfPixel(pixel);
         details.keyFromImage = true;
     }
@@ -155,8 +152,29 @@ FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QStri
     return outcome;
 }
 
+// Every folder the run writes into loses the leftovers of killed runs first.
+LeftoverSweep& Sweep()
+{
+    static LeftoverSweep sweep;
+    return sweep;
+}
+
+// What a file holds while it is processed, from the pixels its header
+// declares (nothing beyond the pixel limit is decoded): loaded whole, its
+// bitmap and as much again (a trimmed copy, the connected pass's marks, or
+// Qt's decode before its conversion); streamed, its bands and buffers
+// (measured near 15 MB a 12-megapixel file with -j 64), twice that at most.
+constexpr std::uint64_t kWholeBytesPerPixel = 8;
+constexpr std::uint64_t kStreamedBytes = std::uint64_t{32} << 20;
+
+std::uint64_t HeldBytes(std::int64_t declaredPixels, bool whole)
+{
+    const auto pixels = static_cast<std::uint64_t>(std::clamp<std::int64_t>(declaredPixels, 0, mGdip::PixelLimit()));
+    return whole ? pixels * kWholeBytesPerPixel : std::min(pixels * 4, kStreamedBytes);
+}
+
 // Everything but the timing of ProcessFile.
-FileOutcome Process(const Options& options, const FileJob& job)
+FileOutcome Process(const Options& options, const FileJob& job, MemoryBudget* budget)
 {
     if (job.refusal) return Failed(*job.refusal);
     const bool toStandardOutput = job.output == kStandard;
@@ -165,20 +183,17 @@ FileOutcome Process(const Options& options, const FileJob& job)
             if (auto problem = MakeSubfolders(mGdip::PathFromBytes(options.outputFolder), job.subfolder))
                 return Failed(std::move(*problem));
         // A result that is there already is settled before the input is read.
-        switch (ExistingAt(job.output)) {
-        case ExistingResult::Nothing: break;
-        case ExistingResult::File:
+        if (ExistingAt(job.output) == ExistingResult::File) {
             if (options.skipExisting) {
                 FileOutcome skipped;
                 skipped.skipped = true;
                 return skipped;
             }
             if (!options.overwrite) return Failed(ExistsMessage(job.output));
-            break;
-        case ExistingResult::Folder: return Failed(CannotWrite(job, mGdip::Describe(mGdip::MakeFailure(mGdip::FailureKind::TargetIsFolder))));
-        case ExistingResult::Special:
-            return Failed(CannotWrite(job, mGdip::Describe(mGdip::MakeFailure(mGdip::FailureKind::TargetNotRegularFile))));
         }
+        // So is everything else about the result's place: a link or folder
+        // at its name, a name too long, a folder that cannot be written.
+        if (const mGdip::Failure place = mGdip::CheckSavePlace(job.output)) return Failed(Reason(job, place));
     }
 
     std::optional<StandardInputFile> standardInput;
@@ -194,20 +209,34 @@ FileOutcome Process(const Options& options, const FileJob& job)
                                             : ResultTarget::Way::KeepExisting,
                         job.output);
     if (!target.problem().isEmpty()) return Failed(target.problem());
+    std::vector<QString> leftovers = Sweep().sweep(mGdip::FolderOfPath(target.savePath()));
 
     // Most files go band by band, decoded, changed and encoded at once; the
     // rest, those that way declines, are loaded whole. A failure on the way
     // is the file's answer: it is not decoded again.
+    // Each way waits for its share of the memory budget first.
+    const std::int64_t declaredPixels = budget ? mGdip::DeclaredPixelsOf(input) : 0;
+    auto admit = [&](bool whole) { return budget ? budget->admit(HeldBytes(declaredPixels, whole)) : MemoryBudget::Share{}; };
     FileOutcome outcome;
-    const mGdip::Failure banded = options.connected || options.trim
-                                      ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
-                                      : ProcessInBands(options, input, target.savePath(), &outcome.details);
-    if (banded.declined())
+    std::optional<QString> refusal;
+    const bool wholeOnly = options.connected || options.trim;
+    MemoryBudget::Share share = admit(wholeOnly);
+    const mGdip::Failure banded = wholeOnly ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
+                                            : ProcessInBands(options, input, target.savePath(), &outcome.details, &refusal);
+    if (refusal) {
+        outcome = Failed(std::move(*refusal));
+    } else if (banded.declined()) {
+        if (!wholeOnly) {
+            share.release();
+            share = admit(true);
+        }
         outcome = ProcessWhole(options, job, input, target.savePath());
-    else if (banded)
-        return Failed(Reason(job, banded));
-    if (outcome.failure) return outcome;
-    if (auto refused = target.place()) return Failed(std::move(*refused));
+    } else if (banded) {
+        outcome = Failed(Reason(job, banded));
+    }
+    if (!outcome.failure)
+        if (auto refused = target.place()) outcome = Failed(std::move(*refused));
+    outcome.leftovers = std::move(leftovers);
     return outcome;
 }
 
@@ -254,10 +283,10 @@ std::vector<FileJob> PlanJobs(const Options& options, const std::vector<InputFil
     return jobs;
 }
 
-FileOutcome ProcessFile(const Options& options, const FileJob& job)
+FileOutcome ProcessFile(const Options& options, const FileJob& job, MemoryBudget* budget)
 {
     const auto started = std::chrono::steady_clock::now();
-    FileOutcome outcome = Process(options, job);
+    FileOutcome outcome = Process(options, job, budget);
     outcome.details.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return outcome;
 }
@@ -266,6 +295,7 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
                      const std::function<void(std::size_t done, const FileJob&)>& onFinished,
                      const std::function<void(const FileJob&, const FileOutcome&)>& onReport)
 {
+    MemoryBudget budget(options.memoryLimit ? options.memoryLimit : DefaultMemoryBudget());
     std::atomic<std::size_t> next{0};
     std::mutex reportMutex;
     BatchReport report;
@@ -279,7 +309,7 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
             {
                 // Files being worked on share the cores: one each while several run.
                 const mGdip::FileInProgress inProgress;
-                outcome = ProcessFile(options, jobs[i]);
+                outcome = ProcessFile(options, jobs[i], &budget);
             }
             const std::lock_guard lock(reportMutex);
             if (outcome.failure) {

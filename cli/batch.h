@@ -3,6 +3,7 @@
 // order of the inputs.
 
 #include "folder_walk.h"
+#include "memory_budget.h"
 #include "options.h"
 
 #include "passes/pass_parameters.h"
@@ -40,10 +41,12 @@ struct FileOutcome {
     QString note;                   // something to tell about a written result, or empty
     bool misused = false;           // the failure is the command line's (a seed that does not fit the image)
     bool skipped = false;           // --skip-existing: its result was there already
+    std::vector<QString> leftovers; // temporary files of killed runs removed before it was written
     FileDetails details;
 };
 
-FileOutcome ProcessFile(const Options& options, const FileJob& job);
+// With a budget, the file waits for its share of memory before it is decoded.
+FileOutcome ProcessFile(const Options& options, const FileJob& job, MemoryBudget* budget = nullptr);
 
 struct BatchReport {
     int succeeded = 0; // skipped ones included
@@ -51,7 +54,8 @@ struct BatchReport {
     int misused = 0; // of the failed, those the command line caused
 };
 
-// `onFinished` is called as each file is done, in any order, with the count
+// The files in flight share a MemoryBudget of options.memoryLimit (by
+// default half the physical memory). `onFinished` is called as each file is done, in any order, with the count
 // done so far; `onReport` for each file in the order of `jobs`. Both from
 // worker threads, one call at a time.
 BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,

@@ -67,6 +67,8 @@ void ConsoleReport::finished(std::size_t done, const FileJob& job)
 void ConsoleReport::report(const FileJob& job, const FileOutcome& outcome)
 {
     clearProgress();
+    for (const QString& leftover : outcome.leftovers)
+        std::fprintf(stderr, "chromobrisk-cli: removed a leftover temporary %s\n", Shown(leftover).constData());
     if (outcome.failure) {
         Say(job, *outcome.failure);
     } else {

@@ -1,5 +1,6 @@
 #include "option_table.h"
 
+#include "byte_size.h"
 #include "color_argument.h"
 
 #include "passes/defringed_removal.h"
@@ -25,6 +26,17 @@ ApplyValue Number(int Options::*field, std::string noun)
         const auto number = ParseBoundedInt(value, spec.range->low, spec.range->high);
         if (!number) return "invalid " + noun + " " + Quoted(value) + " (expected " + spec.range->text() + ")";
         options.*field = *number;
+        return std::nullopt;
+    };
+}
+
+ApplyValue ByteSize(std::uint64_t Options::*field)
+{
+    return [field](Options& options, const std::string& value, const OptionSpec& spec) -> std::optional<std::string> {
+        const auto bytes = ParseByteSize(value);
+        if (!bytes)
+            return "invalid size " + Quoted(value) + " for " + std::string(spec.name()) + " (expected a number of bytes, or of K, M, G or T such as 4G)";
+        options.*field = *bytes;
         return std::nullopt;
     };
 }
@@ -186,6 +198,11 @@ const std::vector<OptionSpec>& OptionTable()
         {.shortName = "-j", .longName = "--jobs", .valueName = "N",
          .help = "files processed in parallel, " + kJobsRange.text() + " (default: one per core)", .group = kResults,
          .apply = Number(&Options::jobs, "job count"), .range = kJobsRange},
+        {.longName = "--memory-limit", .valueName = "SIZE",
+         .help = "memory the images being processed may take together, such as 4G or 512M (default: half the "
+                 "physical memory); a file waits until its decode fits, and one that alone needs more runs when "
+                 "no other is in flight. An image loaded whole counts 8 bytes a pixel, a streamed one its bands",
+         .group = kResults, .apply = ByteSize(&Options::memoryLimit)},
 
         {.shortName = "-q", .longName = "--quiet",
          .help = "print nothing on stdout and no progress; errors still go to stderr", .group = kMessages,

@@ -6,6 +6,7 @@
 
 #include "passes/pass_parameters.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ struct Options {
     bool overwrite = false;    // replace results that exist
     bool skipExisting = false; // count results that exist as done
     int jobs = 0;              // 0: one per core
+    std::uint64_t memoryLimit = 0; // bytes the decodes in flight may take together; 0: half the physical memory
 
     bool quiet = false;   // nothing on stdout, no progress
     bool verbose = false; // a line of details per file

@@ -7,6 +7,8 @@
 #include "passes/color_model.h"
 #include "passes/pass_parameters.h"
 
+#include <QString>
+
 #include <optional>
 
 namespace cli {
@@ -28,6 +30,12 @@ inline passes::ArgbChannels KeyOfPixel(passes::Argb pixel)
     passes::ArgbChannels key;
     passes::SplitArgb(pixel, key.A, key.R, key.G, key.B);
     return key;
+}
+
+// Why the key cannot be taken from the image at `at`.
+inline QString KeyPositionOutside(const PixelPosition& at, std::int32_t width, std::int32_t height)
+{
+    return QStringLiteral("the key position %1,%2 is outside the %3 × %4 image").arg(at.x).arg(at.y).arg(width).arg(height);
 }
 
 // As in the window, picking a key sets the target alpha to the key's alpha.

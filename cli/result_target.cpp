@@ -1,5 +1,7 @@
 #include "result_target.h"
 
+#include "standard_input.h"
+
 #include "imaging/mgdip.h"
 
 #include <QList>
@@ -8,15 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#if defined(__linux__)
-#include <linux/fs.h> // RENAME_NOREPLACE
-#include <sys/syscall.h>
-#endif
 
 namespace cli {
 namespace {
@@ -26,28 +22,6 @@ QString SystemWords(int error) { return QString::fromLocal8Bit(std::strerror(err
 QString Joined(const QString& folder, const QString& name)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
-// A hidden name beside the result, unlike any other.
-QByteArray HiddenName(const QByteArray& name)
-{
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    QByteArray hidden = "." + name.left(200) + ".";
-    for (int i = 0; i < 10; ++i) hidden.append(kDigits[random() % 36]);
-    return hidden + ".part";
-}
-
-// rename() that fails with EEXIST rather than replace what stands at `to`.
-int RenameNoReplace(int folder, const char* from, const char* to)
-{
-#if defined(__linux__) && defined(SYS_renameat2)
-    const long result = ::syscall(SYS_renameat2, folder, from, folder, to, RENAME_NOREPLACE);
-    if (result == 0 || (errno != EINVAL && errno != ENOSYS)) return static_cast<int>(result);
-#endif
-    if (::linkat(folder, from, folder, to, 0) != 0) return -1; // link() never replaces either
-    ::unlinkat(folder, from, 0);
-    return 0;
 }
 
 bool WriteAll(int fd, int from, off_t size, int* error)
@@ -99,29 +73,26 @@ QString ExistsMessage(const QString& path)
 
 ResultTarget::ResultTarget(Way way, const QString& path) : way_(way), path_(path), savePath_(path)
 {
-    QByteArray folder;
     if (way == Way::Replace) return;
+    QByteArray folder, name;
     if (way == Way::KeepExisting) {
         folder = mGdip::PathToBytes(mGdip::FolderOfPath(path));
-        saveName_ = HiddenName(mGdip::PathToBytes(mGdip::LastPathComponent(path)));
+        name = mGdip::PathToBytes(mGdip::LastPathComponent(path));
     } else {
-        const char* temporary = std::getenv("TMPDIR");
-        folder = QByteArray(temporary && *temporary ? temporary : "/tmp") + "/chromobrisk-stdout.XXXXXX";
-        if (!::mkdtemp(folder.data())) {
-            problem_ = QStringLiteral("cannot make a temporary folder for the result (%1)").arg(SystemWords(errno));
-            return;
-        }
-        temporaryFolder_ = folder;
-        saveName_ = "stdout.png";
+        folder = TemporaryFolder().toLocal8Bit();
+        name = "stdout.png";
     }
     folderFd_ = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd_ < 0 && way == Way::StandardOutput) {
-        problem_ = QStringLiteral("cannot open the temporary folder for the result (%1)").arg(SystemWords(errno));
-        ::rmdir(temporaryFolder_.constData());
+        problem_ = QStringLiteral("cannot open the temporary folder %1 for the result (%2)")
+                       .arg(mGdip::DisplayPath(mGdip::PathFromBytes(folder)), SystemWords(errno));
         return;
     }
     // Without the folder the save fails and says why, as it would have.
     if (folderFd_ < 0) return;
+    // A hidden name of the temporary scheme: a later run removes it if this
+    // one is killed before it takes its place.
+    saveName_ = mGdip::TemporaryNameFor(name, ::fpathconf(folderFd_, _PC_NAME_MAX));
     guard_.cover(folderFd_, saveName_.constData());
     savePath_ = Joined(mGdip::PathFromBytes(folder), mGdip::PathFromBytes(saveName_));
 }
@@ -139,7 +110,7 @@ std::optional<QString> ResultTarget::place()
     }
     if (way_ == Way::KeepExisting) {
         const QByteArray name = mGdip::PathToBytes(mGdip::LastPathComponent(path_));
-        if (RenameNoReplace(folderFd_, saveName_.constData(), name.constData()) != 0) {
+        if (mGdip::RenameNoReplace(folderFd_, saveName_.constData(), name.constData()) != 0) {
             const int error = errno;
             discard();
             if (error == EEXIST) return ExistsMessage(path_);
@@ -169,7 +140,6 @@ void ResultTarget::discard() noexcept
     guard_.release();
     ::close(folderFd_);
     folderFd_ = -1;
-    if (!temporaryFolder_.isEmpty()) ::rmdir(temporaryFolder_.constData());
 }
 
 } // namespace cli

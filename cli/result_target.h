@@ -3,9 +3,11 @@
 // never replaced silently: it is saved under a hidden name beside its place
 // and moved there only if the place is still free (a result that appeared
 // meanwhile, from another run, is kept), or, with --overwrite, saved over
-// its place at once; for -o -, saved in a private temporary folder and
-// copied to standard output. Whatever has not taken its place is removed,
-// by the destructor or, for SIGINT, SIGTERM and SIGHUP, by the handler that
+// its place at once; for -o -, saved under a hidden name in the temporary
+// folder (TMPDIR) and copied to standard output. Hidden names follow the
+// temporary scheme (mGdip::TemporaryNameFor), so a later run removes them
+// if this one is killed. Whatever has not taken its place is removed, by the
+// destructor or, when a signal ends the process, by the handler that
 // removes the saves' own temporary files.
 
 #include "imaging/mgdip.h"
@@ -51,7 +53,6 @@ private:
     QString path_, savePath_, problem_;
     int folderFd_ = -1; // the folder of savePath_
     QByteArray saveName_;
-    QByteArray temporaryFolder_; // for standard output
     bool placed_ = false;
     mGdip::TemporaryFileGuard guard_;
 };

@@ -16,11 +16,15 @@ namespace {
 
 QString SystemWords(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+} // namespace
+
 QString TemporaryFolder()
 {
     const char* folder = std::getenv("TMPDIR");
     return QString::fromLocal8Bit(folder && *folder ? folder : "/tmp");
 }
+
+namespace {
 
 // A file in `folder` that has no name: gone with its descriptor.
 int NamelessFile(const QByteArray& folder)

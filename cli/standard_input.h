@@ -15,6 +15,9 @@ namespace cli {
 // (16-bit RGBA, stored) at the pixel limit, and room for headers.
 std::uint64_t LargestStandardInput();
 
+// The folder of temporary files: TMPDIR, else /tmp.
+QString TemporaryFolder();
+
 class StandardInputFile {
 public:
     // Takes the image from descriptor `input` (standard input, or a pipe in a

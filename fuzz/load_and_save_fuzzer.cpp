@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -91,6 +92,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     g_input = QString::fromLocal8Bit(folder) + QStringLiteral("/input");
     g_output = QString::fromLocal8Bit(folder) + QStringLiteral("/result.png");
     if (!mGdip::Succeeded(mGdip::StartImaging(false, false, {}, 0, {}))) Fault("imaging did not start");
+    // libFuzzer times units with SIGALRM and takes it only where no handler
+    // is; the one that removes temporaries would end the run at the first alarm.
+    std::signal(SIGALRM, SIG_DFL);
     // Small images keep every run fast; the limit's logic is the same.
     mGdip::SetPixelLimitForTesting(std::int64_t{1} << 22);
     return 0;

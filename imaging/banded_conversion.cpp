@@ -72,7 +72,8 @@ imaging::Failure ConvertInBands(const QString& input, const QString& output, Row
         if (!reader) return imaging::Declined(QStringLiteral("a format read only whole"));
         return Convert(*reader, output, stage);
     } catch (const std::bad_alloc&) {
-        return imaging::Declined(QStringLiteral("out of memory"));
+        // The whole image would need more: this is the file's answer.
+        return imaging::MakeFailure(FailureKind::OutOfMemory);
     }
 }
 

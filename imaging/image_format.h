@@ -1,21 +1,27 @@
 #pragma once
 // The one place that tells a file's format, by its first bytes, before any
-// block is read, and picks the reader for it: PNG and JPEG go to their own
-// readers, every other format to Qt's.
+// block is read, and picks the reader for it: PNG, JPEG and GIF go to their
+// own readers (a GIF they decline goes to Qt's), every other format to Qt's.
 
 #include "imaging/common/row_reader.h"
 #include "imaging/common/whole_image.h"
 
+#include <cstdint>
 #include <memory>
 
 class QIODevice;
 
 namespace mGdip {
 
-enum class ImageFormat { Png, Jpeg, Other };
+enum class ImageFormat { Png, Jpeg, Gif, Other };
 
 // `file` positioned at its start; it stays there.
 ImageFormat FormatOf(QIODevice& file);
+
+// The pixels the file says its image has, from its header alone (for a GIF,
+// its screen), without decoding; 0 when the header does not say. `file`
+// positioned at its start; it stays there.
+std::int64_t DeclaredPixels(QIODevice& file);
 
 // The whole image, in ARGB32.
 imaging::DecodedImage DecodeImage(QIODevice& file);

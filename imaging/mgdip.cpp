@@ -7,6 +7,7 @@
 #include "imaging/common/bitmap_memory.h"
 #include "imaging/files/atomic_save.h"
 #include "imaging/files/regular_file.h"
+#include "imaging/files/temporary_files.h"
 #include "imaging/png/png_libpng_reader.h"
 #include "imaging/png/png_writer.h"
 
@@ -83,6 +84,7 @@ ImagingStatus StartImaging(bool showMessage, bool exitOnFailure, const QString& 
     // 16-bit intermediates of large ones need more. Our own pixel limit is
     // checked before decoding.
     QImageReader::setAllocationLimit(static_cast<int>(kMaxImagePixels * 8 / (1024 * 1024)));
+    imaging::files::HandleTerminatingSignals();
     g_token.store(g_nextToken.fetch_add(1));
     return ImagingStatus::Ok;
 }
@@ -131,6 +133,13 @@ LoadedImage LoadImageFile(const QString& path)
     return Loaded(std::move(decoded));
 }
 
+std::int64_t DeclaredPixelsOf(const QString& path)
+{
+    QFile file;
+    if (ImagingToken() == 0 || imaging::files::OpenRegularFile(path, file)) return 0;
+    return DeclaredPixels(file);
+}
+
 ImagingStatus SaveImageAsPng(const Image& image, const QString& path, QString* reason, Failure* failure)
 {
     Failure result = Save(image, path);
@@ -165,6 +174,7 @@ ImagingStatus StatusOf(FailureKind kind) noexcept
     case FailureKind::FolderMissing:
     case FailureKind::NotAFolder:
     case FailureKind::NoSpace:
+    case FailureKind::FileSizeLimit:
     case FailureKind::WriteFailed: return ImagingStatus::Win32Error;
     }
     return ImagingStatus::GenericError;

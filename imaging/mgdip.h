@@ -20,7 +20,11 @@
 #include "imaging/common/limits.h"
 #include "imaging/files/file_naming.h"
 #include "imaging/files/file_path.h"
+#include "imaging/files/leftover_temporaries.h"
+#include "imaging/files/no_replace_rename.h"
+#include "imaging/files/save_place.h"
 #include "imaging/files/temporary_files.h"
+#include "imaging/files/temporary_name.h"
 
 #include <QString>
 
@@ -43,15 +47,19 @@ using imaging::kMaxImagePixels;
 using imaging::kMaxImageWidth;
 using imaging::PixelLimit;
 using imaging::SetPixelLimitForTesting;
+using imaging::files::CheckSavePlace;
 using imaging::files::DisplayPath;
 using imaging::files::FolderOfPath;
 using imaging::files::LastPathComponent;
 using imaging::files::PathFromBytes;
 using imaging::files::PathFromLocalUrl;
 using imaging::files::PathToBytes;
+using imaging::files::RemoveLeftoverTemporaries;
+using imaging::files::RenameNoReplace;
 using imaging::files::ResultFileNameFor;
 using imaging::files::SourceFileNameOf;
 using imaging::files::TemporaryFileGuard;
+using imaging::files::TemporaryNameFor;
 
 // The status code an operation returns for a failure of this kind.
 ImagingStatus StatusOf(FailureKind kind) noexcept;
@@ -63,7 +71,9 @@ std::uint32_t ImagingToken() noexcept;
 
 // Starts the imaging services once; a second call while started returns Ok
 // and does nothing. Start-up succeeds only when images can be decoded and PNG
-// encoded. On failure: shows `message` (with `style` and `title`) through the
+// encoded. From then on a signal that ends the process removes the
+// temporary files of saves in progress, and a write past the file-size limit
+// fails instead of ending it (temporary_files.h). On failure: shows `message` (with `style` and `title`) through the
 // message presenter when `showMessage` is set, then ends the program when
 // `exitOnFailure` is set.
 ImagingStatus StartImaging(bool showMessage, bool exitOnFailure, const QString& message,
@@ -100,6 +110,10 @@ struct LoadedImage {
 // its header, and a damaged or short one is refused, never half decoded.
 LoadedImage LoadImageFile(const QString& path);
 
+// The pixels the file at `path` says its image has, from its header alone
+// (cheap: nothing is decoded); 0 when it cannot be read or does not say.
+std::int64_t DeclaredPixelsOf(const QString& path);
+
 // 0 for a null image.
 std::int32_t ImageWidthOf(const Image& image) noexcept;
 std::int32_t ImageHeightOf(const Image& image) noexcept;
@@ -108,8 +122,8 @@ std::int32_t ImageHeightOf(const Image& image) noexcept;
 
 // Writes a 32-bit RGBA PNG that keeps every ARGB value. The file appears only
 // after a complete encode: the bytes go to a temporary file in the same
-// folder (its name starts with a dot; it is removed on failure and when the
-// process is ended by SIGINT, SIGTERM or SIGHUP), renamed over the target
+// folder (its name starts with a dot; it is removed on failure and when a
+// signal ends the process), renamed over the target
 // once complete. A failure never leaves a partial file or damages an existing
 // one; a symbolic link or other non-regular file at the target is refused and
 // left as it is. `path` is a QString from PathFromBytes, as for loading.

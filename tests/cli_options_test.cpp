@@ -1,5 +1,7 @@
+#include "cli/byte_size.h"
 #include "cli/color_argument.h"
 #include "cli/color_names.h"
+#include "cli/memory_budget.h"
 #include "cli/option_table.h"
 #include "cli/options.h"
 
@@ -9,8 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -343,6 +348,8 @@ TEST(ParseArguments, UsageErrorsWordForWord)
         {{"simple", "--defringe=17", "f"}, "invalid defringe distance '17' (expected 1..16)"},
         {{"simple", "--defringe", "two", "f"}, "invalid defringe distance 'two' (expected 1..16)"},
         {{"simple", "--defringe", "1.5", "f"}, "invalid defringe distance '1.5' (expected 1..16)"},
+        {{"simple", "--memory-limit", "1.5G", "f"},
+         "invalid size '1.5G' for --memory-limit (expected a number of bytes, or of K, M, G or T such as 4G)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -373,6 +380,55 @@ TEST(ParseArguments, NewOptionsAndTheirLongAndShortForms)
     EXPECT_EQ(more.outputFolder, "out");
     EXPECT_EQ(more.lineLists, (Args{"a", "b"}));
     EXPECT_TRUE(more.files.empty()); // the lists name the inputs
+}
+
+TEST(ParseByteSize, UnitsOfOneThousandTwentyFourAndNothingElse)
+{
+    EXPECT_EQ(cli::ParseByteSize("1"), 1u);
+    EXPECT_EQ(cli::ParseByteSize("512M"), 512ull << 20);
+    EXPECT_EQ(cli::ParseByteSize("4g"), 4ull << 30);
+    EXPECT_EQ(cli::ParseByteSize("3GiB"), 3ull << 30);
+    EXPECT_EQ(cli::ParseByteSize("2kb"), 2048u);
+    EXPECT_EQ(cli::ParseByteSize("16777215T"), 16777215ull << 40);
+    for (const char* bad : {"", "0", "0G", "-1G", "+1G", "1.5G", "G", "1X", "1 G", "1GG", "16777216T", "99999999999999999999"})
+        EXPECT_FALSE(cli::ParseByteSize(bad).has_value()) << bad;
+    EXPECT_EQ(Runs({"simple", "--memory-limit", "3G", "f"}).memoryLimit, 3ull << 30);
+    EXPECT_EQ(Runs({"simple", "f"}).memoryLimit, 0u); // the default: half the physical memory
+}
+
+// Shares wait while they would pass the budget; one larger than the whole
+// budget is admitted once nothing else is in flight.
+TEST(MemoryBudget, AdmitsWhatFitsAndALargeShareAlone)
+{
+    cli::MemoryBudget budget(100);
+    auto first = budget.admit(60);
+    std::atomic<bool> secondIn{false}, largeIn{false};
+    std::thread second([&] {
+        auto share = budget.admit(60);
+        secondIn = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    });
+    auto small = budget.admit(40); // fits beside the first
+    EXPECT_EQ(budget.inFlight(), 100u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(secondIn);
+    first.release();
+    small.release();
+    second.join();
+    EXPECT_TRUE(secondIn);
+    EXPECT_EQ(budget.inFlight(), 0u);
+
+    auto held = budget.admit(1);
+    std::thread large([&] {
+        auto share = budget.admit(1000);
+        largeIn = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(largeIn);
+    held.release();
+    large.join();
+    EXPECT_TRUE(largeIn);
+    EXPECT_EQ(budget.inFlight(), 0u);
 }
 
 TEST(ParseArguments, HelpAndVersionWinOverTheRest)

@@ -388,4 +388,45 @@ TEST(FastPngReader, ADamagedCommonPngIsReadOnce)
     }
 }
 
+// The same PNG with its image data as two IDATs: all but the zlib stream's
+// Adler-32, then those four bytes alone, flipped in one bit if `wrong`.
+QByteArray AdlerInItsOwnIdat(const QByteArray& png, bool wrong)
+{
+    QByteArray before, stream, after;
+    for (const qsizetype at : ChunkOffsets(png)) {
+        const auto* p = reinterpret_cast<const unsigned char*>(png.constData()) + at;
+        const qsizetype length = qsizetype{p[0]} << 24 | qsizetype{p[1]} << 16 | qsizetype{p[2]} << 8 | p[3];
+        const QByteArray chunk = png.mid(at, length + 12);
+        if (chunk.mid(4, 4) == "IDAT")
+            stream += chunk.mid(8, length);
+        else
+            (stream.isEmpty() ? before : after) += chunk;
+    }
+    QByteArray adler = stream.right(4);
+    if (wrong) adler[3] = static_cast<char>(adler[3] ^ 0x01);
+    return png.left(8) + before + fixtures::PngChunk("IDAT", stream.left(stream.size() - 4)) + fixtures::PngChunk("IDAT", adler)
+         + after;
+}
+
+TEST(LibpngReader, AWrongChecksumAtTheEndIsDamageInEveryLayout)
+{
+    // libpng only warns about it once the rows are read; it is refused with
+    // the fast reader's words.
+    int layouts = 0;
+    for (const fixtures::NamedFile& file : fixtures::SeedFiles()) {
+        if (!file.name.endsWith(QStringLiteral(".png"))) continue;
+        SCOPED_TRACE(qPrintable(file.name));
+        const AllWays whole = Decode(file.bytes), split = Decode(AdlerInItsOwnIdat(file.bytes, false));
+        ASSERT_FALSE(split.combined.failure) << qPrintable(split.combined.failure.detail);
+        EXPECT_TRUE(split.combined.image == whole.combined.image);
+        const AllWays wrong = Decode(AdlerInItsOwnIdat(file.bytes, true));
+        EXPECT_EQ(wrong.libpng.failure.kind, FailureKind::Damaged) << qPrintable(wrong.libpng.failure.detail);
+        EXPECT_EQ(wrong.libpng.failure.detail, QStringLiteral("PNG: the zlib checksum is wrong"));
+        EXPECT_EQ(wrong.combined.failure.detail, QStringLiteral("PNG: the zlib checksum is wrong"));
+        EXPECT_TRUE(wrong.combined.image.isNull());
+        ++layouts;
+    }
+    EXPECT_GE(layouts, 10); // palette, grey and colour at 1, 8 and 16 bits, interlaced, ...
+}
+
 } // namespace

@@ -264,7 +264,7 @@ TEST(PngRowFilter, MatchesTheFormatsDefinitionForEveryWidthAndChoice)
 {
     std::mt19937 random(11);
     for (std::size_t width = 1; width <= 41; ++width)
-        for (int trial = 0; trial < 6; ++trial) {
+        for (int trial = 0; trial < 9; ++trial) {
             std::vector<std::uint32_t> row(width), above(width);
             // Small steps make one filter or another the better one, depending on the trial.
             for (std::size_t x = 0; x < width; ++x) {
@@ -272,6 +272,14 @@ TEST(PngRowFilter, MatchesTheFormatsDefinitionForEveryWidthAndChoice)
                 row[x] = trial % 2 ? above[x] + static_cast<std::uint32_t>(random() % 3) * 0x01010101u
                                    : (x ? row[x - 1] : 0x80402010u) + static_cast<std::uint32_t>(random() % 3);
                 if (trial >= 4) row[x] = static_cast<std::uint32_t>(random());
+            }
+            // Rows like the one above: any, an empty canvas's, zeros but the last pixel.
+            if (trial == 6) row = above;
+            if (trial == 7) row = above = std::vector<std::uint32_t>(width, 0);
+            if (trial == 8) {
+                above.assign(width, 0);
+                above.back() = 0x01000000u;
+                row = above;
             }
             for (const bool first : {false, true}) {
                 SCOPED_TRACE(testing::Message() << "width " << width << " trial " << trial << (first ? " first row" : ""));

@@ -59,6 +59,7 @@ QString Describe(const Failure& f)
         return QStringLiteral("a symbolic link or other special file of that name is in the way; it was left as it is");
     case FailureKind::CannotCreate: return QStringLiteral("the file cannot be created (%1)").arg(f.detail);
     case FailureKind::NoSpace: return QStringLiteral("no space left on the device");
+    case FailureKind::FileSizeLimit: return QStringLiteral("the file would be larger than the file-size limit");
     case FailureKind::WriteFailed: return QStringLiteral("writing failed (%1)").arg(f.detail);
     }
     return {};
@@ -89,6 +90,7 @@ const char* KindName(FailureKind kind) noexcept
     case FailureKind::TargetNotRegularFile: return "TargetNotRegularFile";
     case FailureKind::CannotCreate: return "CannotCreate";
     case FailureKind::NoSpace: return "NoSpace";
+    case FailureKind::FileSizeLimit: return "FileSizeLimit";
     case FailureKind::WriteFailed: return "WriteFailed";
     }
     return "?";

@@ -37,6 +37,7 @@ enum class FailureKind {
     TargetNotRegularFile,// a symbolic link, device, pipe or socket stands there; left as it is
     CannotCreate,        // the file cannot be created; detail: the system's words
     NoSpace,             // the device (or the user's quota) is full
+    FileSizeLimit,       // the file would pass the process's file-size limit (ulimit -f)
     WriteFailed,         // writing failed otherwise; detail: the system's or encoder's words
 };
 

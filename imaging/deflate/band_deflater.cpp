@@ -147,7 +147,11 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
         if (backend_ == DeflateBackend::Thorough) return CompressThorough(s.compressors, s.scratch, data, size, last, out);
         const std::size_t start = out.size();
         if (!CompressFast(s.levelBuffer, s.scratch, data, size, last, out)) return false;
-        if (backend_ || (out.size() - start) * 4 > size) return true;
+        const std::size_t fast = out.size() - start;
+        // Beyond 512:1 ISA-L is within a factor of two of deflate's best
+        // (about 1032:1), so libdeflate has little left to gain, and it
+        // crawls through such runs (an empty canvas: 60 times ISA-L's time).
+        if (backend_ || fast * 4 > size || fast * 512 <= size) return true;
         s.other.clear();
         if (!CompressThorough(s.compressors, s.scratch, data, size, last, s.other)) return true; // ISA-L's stream stands
         if (s.other.size() < out.size() - start) {

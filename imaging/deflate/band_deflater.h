@@ -22,8 +22,9 @@ class BandDeflater {
 public:
     // Without a backend, each band is compressed by ISA-L, whose speed on
     // such data costs little, and when that shrinks it fourfold or more
-    // (flat art, removed backgrounds) by libdeflate too; the smaller stream
-    // is kept. So every band gets the better compressor, judged on itself.
+    // (flat art, removed backgrounds), but not near deflate's limit (empty
+    // areas), by libdeflate too; the smaller stream is kept. So every band
+    // gets the better compressor, judged on itself.
     explicit BandDeflater(std::optional<DeflateBackend> backend = std::nullopt);
     ~BandDeflater();
     BandDeflater(const BandDeflater&) = delete;

@@ -5,20 +5,16 @@
 // followed.
 #include "atomic_save.h"
 
-#include "file_path.h"
+#include "no_replace_rename.h"
+#include "save_place.h"
 #include "temporary_files.h"
+#include "temporary_name.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#if defined(__linux__)
-#include <linux/fs.h> // RENAME_NOREPLACE
-#include <sys/syscall.h>
-#endif
 
 namespace imaging::files {
 namespace {
@@ -88,73 +84,67 @@ private:
     unsigned char buffer_[256 * 1024];
 };
 
-class Descriptor {
+// The temporary file a save writes: created exclusively under a new name of
+// the temporary scheme, covered against signals, and removed whenever it is
+// not kept, an exception on the way included.
+class TemporaryFile {
 public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    void adopt(int fd)
+    explicit TemporaryFile(const SavePlace& place) : place_(place) {}
+    ~TemporaryFile() { discard(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    Failure create()
     {
-        reset();
-        fd_ = fd;
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            name_ = TemporaryNameFor(place_.name(), place_.nameMax());
+            guard_.cover(place_.folder(), name_.constData());
+            // Exclusive: never opens something that is already there, link or not.
+            fd_ = ::openat(place_.folder(), name_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd_ >= 0) return {};
+            const int error = errno;
+            guard_.release();
+            if (error != EEXIST) return IsNoSpace(error) ? MakeFailure(FailureKind::NoSpace) : MakeFailure(FailureKind::CannotCreate, SystemWords(error));
+        }
+        return MakeFailure(FailureKind::CannotCreate, SystemWords(EEXIST));
     }
+    int fd() const { return fd_; }
+    const QByteArray& name() const { return name_; }
+
     // close() of a file being written can report a late write error.
-    int reset()
+    int close()
     {
         const int result = fd_ >= 0 ? ::close(fd_) : 0;
         fd_ = -1;
         return result;
     }
+    // It has taken the target's name.
+    void kept()
+    {
+        guard_.release();
+        name_.clear();
+    }
+    void discard() noexcept
+    {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        if (!name_.isEmpty()) ::unlinkat(place_.folder(), name_.constData(), 0);
+        name_.clear();
+        guard_.release();
+    }
 
 private:
-    int fd_;
+    const SavePlace& place_;
+    QByteArray name_;
+    int fd_ = -1;
+    TemporaryFileGuard guard_;
 };
-
-// A name that starts with a dot, so an interrupted save never looks like a
-// result, and stays within the file-name length limit.
-QByteArray TemporaryName(const QByteArray& target)
-{
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    QByteArray name = "." + target.left(200) + ".";
-    for (int i = 0; i < 10; ++i) name.append(kDigits[random() % 36]);
-    return name + ".tmp";
-}
-
-// rename() that fails instead of replacing an entry that appeared meanwhile.
-int RenameNoReplace(int folder, const char* from, const char* to)
-{
-#if defined(__linux__) && defined(SYS_renameat2)
-    const long result = ::syscall(SYS_renameat2, folder, from, folder, to, RENAME_NOREPLACE);
-    if (result == 0 || errno != EINVAL) return static_cast<int>(result);
-#endif
-    // Without the flag: link() never replaces either.
-    if (::linkat(folder, from, folder, to, 0) != 0) return -1;
-    ::unlinkat(folder, from, 0);
-    return 0;
-}
-
-// What stands at the target: Ok when nothing or a regular file does.
-Failure CheckTarget(int folder, const char* name, bool* exists, mode_t* mode)
-{
-    struct stat info {};
-    if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        *exists = false;
-        return errno == ENOENT ? Failure{} : MakeFailure(FailureKind::CannotCreate, SystemWords(errno));
-    }
-    *exists = true;
-    *mode = info.st_mode & 07777;
-    if (S_ISDIR(info.st_mode)) return MakeFailure(FailureKind::TargetIsFolder);
-    if (!S_ISREG(info.st_mode)) return MakeFailure(FailureKind::TargetNotRegularFile);
-    return {};
-}
 
 // The system's error of a failed write, else the encoder's own failure.
 Failure WriteFailure(int error, Failure encoder = {})
 {
     if (IsNoSpace(error)) return MakeFailure(FailureKind::NoSpace);
+    if (error == EFBIG) return MakeFailure(FailureKind::FileSizeLimit);
     if (error != 0) return MakeFailure(FailureKind::WriteFailed, SystemWords(error));
     return encoder ? encoder : NotWritten();
 }
@@ -163,82 +153,46 @@ Failure WriteFailure(int error, Failure encoder = {})
 
 Failure SaveAtomically(const QString& path, const EncodeInto& encode)
 {
-    const QString fileName = LastPathComponent(path);
-    const QByteArray name = PathToBytes(fileName);
-    if (path.isEmpty() || name.isEmpty() || name == "." || name == ".." || PathToBytes(path).contains('\0'))
-        return MakeFailure(FailureKind::NoFileName);
-    const QString folderPath = FolderOfPath(path);
-    const QByteArray folderBytes = PathToBytes(folderPath);
-
-    Descriptor folder(::open(folderBytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0) {
-        const int error = errno;
-        if (error == ENOENT) return MakeFailure(FailureKind::FolderMissing, DisplayPath(folderPath));
-        if (error == ENOTDIR) {
-            struct stat info {};
-            // The folder itself is a file, or a file stands on the way to it.
-            if (::stat(folderBytes.constData(), &info) == 0) return MakeFailure(FailureKind::NotAFolder, DisplayPath(folderPath));
-            return MakeFailure(FailureKind::FolderMissing, DisplayPath(folderPath));
-        }
-        return MakeFailure(FailureKind::CannotCreate, SystemWords(error));
-    }
-
-    bool existed = false;
-    mode_t mode = 0;
-    if (Failure blocked = CheckTarget(folder.get(), name.constData(), &existed, &mode)) return blocked;
-
-    QByteArray temporary;
-    Descriptor file;
-    TemporaryFileGuard guard;
-    for (int attempt = 0; attempt < 16 && file.get() < 0; ++attempt) {
-        temporary = TemporaryName(name);
-        guard.cover(folder.get(), temporary.constData());
-        // Exclusive: never opens something that is already there, link or not.
-        file.adopt(::openat(folder.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            0666));
-        if (file.get() < 0) {
-            const int error = errno;
-            guard.release();
-            if (error == EEXIST) continue;
-            return IsNoSpace(error) ? MakeFailure(FailureKind::NoSpace) : MakeFailure(FailureKind::CannotCreate, SystemWords(error));
-        }
-    }
-    if (file.get() < 0) return MakeFailure(FailureKind::CannotCreate, SystemWords(EEXIST));
+    SavePlace place(path);
+    if (place.failure()) return place.failure();
+    TemporaryFile temporary(place);
+    if (Failure failure = temporary.create()) return failure;
+    const int folder = place.folder();
     auto discard = [&](Failure failure) {
-        file.reset();
-        ::unlinkat(folder.get(), temporary.constData(), 0);
-        guard.release();
+        temporary.discard();
         return failure;
     };
 
     // A replaced file keeps its permissions; a new one gets the usual ones
     // (0666 less the umask, applied by the open above).
-    if (existed && ::fchmod(file.get(), mode) != 0) return discard(MakeFailure(FailureKind::CannotCreate, SystemWords(errno)));
+    if (place.existed() && ::fchmod(temporary.fd(), place.mode()) != 0)
+        return discard(MakeFailure(FailureKind::CannotCreate, SystemWords(errno)));
 
-    FileSink sink(file.get());
+    FileSink sink(temporary.fd());
     Failure encoded = encode(sink);
     if (encoded || !sink.flush()) return discard(WriteFailure(sink.error(), std::move(encoded)));
-    if (::fdatasync(file.get()) != 0) return discard(WriteFailure(errno));
-    if (file.reset() != 0) return discard(WriteFailure(errno));
+    if (::fdatasync(temporary.fd()) != 0) return discard(WriteFailure(errno));
+    if (temporary.close() != 0) return discard(WriteFailure(errno));
 
     // Nothing stood at the name: take it only if it is still free. A regular
     // file stood there: replace it (a rename never follows a link that might
     // have taken its place meanwhile).
+    const char* from = temporary.name().constData();
+    const char* to = place.name().constData();
     int renamed;
-    if (!existed) {
-        renamed = RenameNoReplace(folder.get(), temporary.constData(), name.constData());
+    if (!place.existed()) {
+        renamed = RenameNoReplace(folder, from, to);
         if (renamed != 0 && errno == EEXIST) {
-            if (Failure blocked = CheckTarget(folder.get(), name.constData(), &existed, &mode)) return discard(blocked);
-            renamed = ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData());
+            if (Failure blocked = place.recheck()) return discard(blocked);
+            renamed = ::renameat(folder, from, folder, to);
         }
     } else {
-        if (Failure blocked = CheckTarget(folder.get(), name.constData(), &existed, &mode)) return discard(blocked);
-        renamed = ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData());
+        if (Failure blocked = place.recheck()) return discard(blocked);
+        renamed = ::renameat(folder, from, folder, to);
     }
     if (renamed != 0) return discard(WriteFailure(errno));
-    guard.release();
+    temporary.kept();
     return {};
 }
 
 } // namespace imaging::files
-

@@ -1,17 +1,20 @@
 #include "temporary_files.h"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
+#include <vector>
 
 namespace imaging::files {
 namespace {
 
-constexpr int kSlots = 64;
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Two temporaries a file at most (the save's and the batch tool's hidden
+// result), for up to 1024 files at once, with room to spare.
+constexpr int kSlots = 4096;
 
 enum SlotState : int { kFree, kFilling, kActive };
 
@@ -24,6 +27,27 @@ struct Slot {
 Slot g_slots[kSlots];
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs lock-free flags");
 
+// Every signal whose default action ends the process, but those of a fault
+// in the program itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGSYS,
+// SIGTRAP), after which nothing more should run.
+std::vector<int> TerminatingSignals()
+{
+    std::vector<int> signals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
+#if defined(SIGIO)
+    signals.push_back(SIGIO);
+#endif
+#if defined(SIGPWR)
+    signals.push_back(SIGPWR);
+#endif
+#if defined(SIGSTKFLT)
+    signals.push_back(SIGSTKFLT);
+#endif
+#if defined(SIGRTMIN)
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+#endif
+    return signals;
+}
+
 void RemoveAll() noexcept
 {
     for (Slot& slot : g_slots)
@@ -34,38 +58,44 @@ void OnTerminatingSignal(int signal)
 {
     const int saved = errno;
     RemoveAll();
-    // End the process the way the signal would have.
+    // End the process the way the signal would have: once this handler
+    // returns, the signal, raised again, meets its default action.
     std::signal(signal, SIG_DFL);
     ::raise(signal);
     errno = saved;
 }
 
-void InstallHandlersOnce()
+} // namespace
+
+void HandleTerminatingSignals() noexcept
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (const int signal : kSignals) {
-            struct sigaction previous {};
+        struct sigaction previous {};
+        if (::sigaction(SIGXFSZ, nullptr, &previous) == 0 && previous.sa_handler == SIG_DFL
+            && !(previous.sa_flags & SA_SIGINFO))
+            std::signal(SIGXFSZ, SIG_IGN);
+
+        const std::vector<int> signals = TerminatingSignals();
+        struct sigaction action {};
+        action.sa_handler = OnTerminatingSignal;
+        sigemptyset(&action.sa_mask);
+        for (const int other : signals) sigaddset(&action.sa_mask, other);
+        action.sa_flags = SA_RESTART;
+        for (const int signal : signals) {
             if (::sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler != SIG_DFL
                 || (previous.sa_flags & SA_SIGINFO))
                 continue; // someone else decides what this signal does
-            struct sigaction action {};
-            action.sa_handler = OnTerminatingSignal;
-            sigemptyset(&action.sa_mask);
-            for (const int other : kSignals) sigaddset(&action.sa_mask, other);
-            action.sa_flags = SA_RESTART;
             ::sigaction(signal, &action, nullptr);
         }
     });
 }
 
-} // namespace
-
 void TemporaryFileGuard::cover(int folderFd, const char* name) noexcept
 {
     release();
     if (std::strlen(name) >= sizeof g_slots[0].name) return;
-    InstallHandlersOnce();
+    HandleTerminatingSignals();
     for (int i = 0; i < kSlots; ++i) {
         int expected = kFree;
         if (!g_slots[i].state.compare_exchange_strong(expected, kFilling, std::memory_order_acquire)) continue;

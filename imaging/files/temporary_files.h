@@ -1,11 +1,20 @@
 #pragma once
-// Temporary files of saves in progress, removed if the process is ended by
-// SIGINT, SIGTERM or SIGHUP before a save completes. The registry is a fixed
-// table that the signal handler reads without locks or allocation; a handler
-// is installed for a signal only where the disposition is still the default,
-// and after cleaning up it lets the signal end the process as it would have.
+// Temporary files of saves in progress, removed if the process is ended by a
+// signal before a save completes: every signal whose default action ends the
+// process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM,
+// SIGVTALRM, SIGPROF, SIGXCPU, SIGIO, SIGPWR and the real-time ones). The
+// registry is a fixed table that the signal handler reads without locks or
+// allocation; a handler is installed for a signal only where the
+// disposition is still the default, and after cleaning up it lets the
+// signal end the process as it would have. SIGXFSZ is ignored, so a write
+// past the file-size limit fails (EFBIG) and is reported for its file
+// instead of ending the process.
 
 namespace imaging::files {
+
+// Installs the handlers and ignores SIGXFSZ, once; covering a file does it
+// too, but a program that writes other files first calls it at start-up.
+void HandleTerminatingSignals() noexcept;
 
 class TemporaryFileGuard {
 public:

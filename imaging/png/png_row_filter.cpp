@@ -4,6 +4,8 @@
 #include <emmintrin.h>
 #endif
 
+#include <cstring>
+
 namespace imaging::png {
 namespace {
 
@@ -162,6 +164,20 @@ RowFilter FilterRow(const std::uint32_t* row, const std::uint32_t* above, std::s
     RowFilter filter = RowFilter::Sub;
     switch (choice) {
     case FilterChoice::Adaptive: {
+        // A row like the one above (an empty canvas, a flat background) is
+        // all zeros under Up. Sub and Average leave zeros only when the row
+        // is zeros itself, and then the first filter wins the tie: what
+        // measuring would choose, without measuring.
+        if (above && std::memcmp(row, above, width * sizeof *row) == 0) {
+            // Zeros: its first pixel is, and each is like the one before.
+            if (row[0] == 0 && std::memcmp(row, row + 1, (width - 1) * sizeof *row) == 0) {
+                out[0] = static_cast<std::uint8_t>(kFilters[0]);
+                std::memset(out + 1, 0, width * sizeof *row);
+                return kFilters[0];
+            }
+            filter = RowFilter::Up;
+            break;
+        }
         std::uint64_t sums[kFilterCount];
         MeasureResidues(row, above, width, sums);
         int best = 0;
