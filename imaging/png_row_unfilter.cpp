@@ -51,12 +51,15 @@ void UnfilterPaethPlain(std::uint8_t* row, const std::uint8_t* prior, std::size_
 #if defined(__SSE2__)
 // One pixel of `bpp` (3 or 4) bytes in the low lanes of a register; never
 // touches a byte beyond the pixel. (The size is a template argument so that
-// the copies compile to plain moves.)
+// the copies compile to plain moves. Three bytes are put together in a
+// register: copied into a word, they went through the stack, and reading the
+// word back waited for the narrower stores each pixel.)
 template <int bpp>
 __m128i LoadPixel(const std::uint8_t* p)
 {
     std::uint32_t v = 0;
-    std::memcpy(&v, p, bpp);
+    if constexpr (bpp == 3) v = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
+    else std::memcpy(&v, p, bpp);
     return _mm_cvtsi32_si128(static_cast<int>(v));
 }
 
