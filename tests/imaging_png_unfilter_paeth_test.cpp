@@ -118,6 +118,7 @@ TEST_P(OnEachPaethPath, EveryFilterAndPixelSizeGivesLibpngsPixels)
         for (const std::uint32_t width : widths)
             for (g_filter = 0; g_filter <= 5; ++g_filter)
                 for (const bool smooth : {false, true}) {
+                    if (smooth && g_filter < 4) continue; // ties matter to Paeth only
                     SCOPED_TRACE(testing::Message() << "type " << colorType << ", width " << width << ", filter "
                                                     << (g_filter < 5 ? std::to_string(g_filter) : "by row") << (smooth ? ", smooth" : ""));
                     fixtures::FilteredPng png;
