@@ -153,7 +153,7 @@ void Register()
     const char* names[] = {"none", "sub", "up", "average", "paeth"};
     for (const int bpp : {1, 2, 3, 4}) {
         const std::string pixel = std::to_string(bpp) + "B";
-        for (int type = 0; type <= (bpp >= 3 ? 3 : 4); ++type)
+        for (int type = 1; type <= (bpp >= 3 ? 3 : 4); ++type) // None does nothing
             benchmark::RegisterBenchmark(("Unfilter/" + pixel + "/" + names[type]).c_str(), BM_Unfilter, type, bpp,
                                          BestPaethPath(), true)
                 ->UseManualTime();
