@@ -5,6 +5,7 @@
 #include "imaging/mgdip.h"
 #include "passes/pass_command.h"
 
+#include <QPoint>
 #include <QString>
 
 #include <cstdint>
@@ -34,6 +35,12 @@ struct AppState {
     // The source file name the last pass started with: its result is saved
     // under that name (and drawn at its own size) whatever is dropped later.
     QString ResultFileName;
+    // Whether Pic2 shows WorkBitmap: a completed pass drew it there.
+    bool ResultDrawn = false;
+    // The image pixel both pictures show at their top-left corner: the view
+    // is panned over images larger than the boxes. Every new image starts at
+    // (0, 0).
+    QPoint ViewOffset;
 
     passes::ArgbChannels KeyColor;
     std::int32_t Tolerance = passes::kTolerance.initial;

@@ -52,6 +52,7 @@ void WindowModel::RunPendingCommand()
     mGdip::BitmapForPass work;
     mGdip::CreateWorkBitmapForPass(state_.ImageWidth, state_.ImageHeight, mGdip::kPixelFormat32bppARGB, work);
 
+    state_.ResultDrawn = false;
     passes::Channel r, g, b;
     passes::SplitOleColor(resultBackColor_, r, g, b);
     mGdip::ClearSurface(state_.ResultSurface, passes::MakeArgb(255, r, g, b));
@@ -83,10 +84,10 @@ void WindowModel::RunPendingCommand()
         ReleaseImaging();
         return;
     }
-    if (outcome == passes::PassOutcome::Completed && command >= passes::kSimpleRemoval
-        && command <= passes::kColorReplacement)
-        mGdip::DrawImageOneToOne(state_.ResultSurface, state_.WorkBitmap.snapshot(), width, height);
-    view_.ShowResult();
+    // Drawn from the offset the source is shown from, so the two stand side by side.
+    state_.ResultDrawn = outcome == passes::PassOutcome::Completed && command >= passes::kSimpleRemoval
+                      && command <= passes::kColorReplacement && !state_.WorkBitmap.isNull();
+    DrawResult();
     // A processing button pressed during the pass has no lasting effect.
     state_.PendingCommand = passes::kNoCommand;
     if (state_.SaveRequested) {

@@ -2,8 +2,7 @@
 #include "failure_reasons.h"
 #include "window_model.h"
 
-#include "imaging/file_naming.h"
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 namespace app {
 
@@ -38,9 +37,12 @@ void WindowModel::Drop(const QStringList& paths)
     state_.SourceImage = std::move(loaded.image);
     state_.ImageWidth = mGdip::ImageWidthOf(state_.SourceImage);
     state_.ImageHeight = mGdip::ImageHeightOf(state_.SourceImage);
-    mGdip::ClearSurface(state_.SourceSurface, passes::MakeArgb(255, 0, 0, 0));
-    mGdip::DrawImageOneToOne(state_.SourceSurface, state_.SourceImage, state_.ImageWidth, state_.ImageHeight);
-    view_.ShowSource();
+    // A new image is shown from its top-left corner, and so is the result
+    // beside it.
+    const bool panned = !state_.ViewOffset.isNull();
+    state_.ViewOffset = {};
+    DrawSource();
+    if (panned) DrawResult();
 }
 
 } // namespace app

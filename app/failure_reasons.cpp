@@ -1,6 +1,6 @@
 #include "failure_reasons.h"
 
-#include "imaging/limits.h"
+#include "imaging/mgdip.h"
 
 namespace app {
 namespace {

@@ -3,7 +3,7 @@
 // The imaging layer tells what kind of failure it was; the words for it are
 // the window's, so the user never reads the layer's English.
 
-#include "imaging/failure.h"
+#include "imaging/mgdip.h"
 
 #include <QString>
 

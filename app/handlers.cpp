@@ -16,6 +16,15 @@ void Form1::ConnectHandlers()
 
     Pic1->onMouseUp = [this](Qt::MouseButton, Qt::KeyboardModifiers, QPointF position) { model_.PickAt(position); };
     Pic1->onFilesDropped = [this](const QStringList& files, QPointF) { model_.Drop(files); };
+    // Either picture pans both.
+    for (PictureBox* box : {Pic1, Pic2}) {
+        box->onWheel = [this](QPoint angle, QPoint pixels, Qt::KeyboardModifiers modifiers) {
+            model_.PanByWheel(angle, pixels, modifiers);
+        };
+        // The picture follows the pointer.
+        box->onMiddleDrag = [this](QPoint moved) { model_.PanBy(-moved); };
+        box->onKey = [this](int key, Qt::KeyboardModifiers modifiers) { return model_.PanByKey(key, modifiers); };
+    }
 
     connect(HScroll1, &QScrollBar::valueChanged, this, [this](int value) {
         if (!showingState_) model_.ToleranceSlid(value);

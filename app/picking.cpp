@@ -7,7 +7,8 @@ namespace app {
 
 void WindowModel::PickAt(QPointF position)
 {
-    const QPoint pixel = NearestPixel(position);
+    // The pixel shown under the pointer: the view may be panned.
+    const QPoint pixel = NearestPixel(position) + state_.ViewOffset;
     // Outside the image (or before any drop) the read fails and the last
     // picked pixel is used again.
     mGdip::ReadPixel(state_.SourceImage, pixel.x(), pixel.y(), state_.LastPickedPixel);

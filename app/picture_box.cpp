@@ -3,14 +3,19 @@
 #include "focus_mark.h"
 #include "pixel_position.h"
 
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QUrl>
+#include <QWheelEvent>
+
+#include <utility>
 
 namespace app {
 namespace {
@@ -73,14 +78,53 @@ QPointF PictureBox::inner(QPointF widgetPosition) const
     return widgetPosition - QPointF(contentsRect().topLeft());
 }
 
+void PictureBox::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::MiddleButton) return QFrame::mousePressEvent(event);
+    middleAt_ = event->position().toPoint();
+    middlePressedAt_ = event->position();
+    middleDragged_ = false;
+    event->accept();
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!middleAt_ || !(event->buttons() & Qt::MiddleButton)) return QFrame::mouseMoveEvent(event);
+    const QPoint at = event->position().toPoint();
+    const QPoint moved = at - *middleAt_;
+    middleAt_ = at;
+    if ((event->position() - middlePressedAt_).manhattanLength() >= QApplication::startDragDistance())
+        middleDragged_ = true;
+    if (onMiddleDrag && !moved.isNull()) onMiddleDrag(moved);
+    event->accept();
+}
+
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
+    // A middle-button drag moved the view: its release is not a click.
+    const bool dragged = event->button() == Qt::MiddleButton && std::exchange(middleDragged_, false);
+    if (event->button() == Qt::MiddleButton) middleAt_.reset();
     // A release on the frame, or beyond the box after a press inside it, is
     // not a click on the picture.
     const QPointF position = inner(event->position());
-    if (onMouseUp && DesignatesInnerPixel(position, contentsRect().size()))
+    if (onMouseUp && !dragged && DesignatesInnerPixel(position, contentsRect().size()))
         onMouseUp(event->button(), event->modifiers(), position);
     event->accept();
+}
+
+void PictureBox::wheelEvent(QWheelEvent* event)
+{
+    if (!onWheel) return QFrame::wheelEvent(event);
+    onWheel(event->angleDelta(), event->pixelDelta(), event->modifiers());
+    event->accept();
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event)
+{
+    if (onKey && onKey(event->key(), event->modifiers()))
+        event->accept();
+    else
+        QFrame::keyPressEvent(event);
 }
 
 bool PictureBox::takeFiles(QDropEvent* event) const

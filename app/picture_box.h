@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace app {
 
@@ -31,10 +32,21 @@ public:
     // Files dropped on the box (local files only, in drop order). Drops are
     // accepted only while this is set, and only ever as a copy or a link.
     std::function<void(const QStringList& files, QPointF position)> onFilesDropped;
+    // The wheel turned over the box: the angle (eighths of a degree) and, from
+    // a touchpad, the pixels scrolled (null when the platform does not say).
+    std::function<void(QPoint angleDelta, QPoint pixelDelta, Qt::KeyboardModifiers)> onWheel;
+    // The pointer moved while the middle button is held: by how many pixels.
+    std::function<void(QPoint moved)> onMiddleDrag;
+    // A key pressed while the box has the focus; true when it was used.
+    std::function<bool(int key, Qt::KeyboardModifiers)> onKey;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -46,6 +58,11 @@ private:
 
     passes::OleColor backColor_;
     mGdip::Surface surface_;
+    // A middle-button drag: where the pointer was last, and whether it went
+    // far enough from the press to be a drag rather than a click.
+    std::optional<QPoint> middleAt_;
+    QPointF middlePressedAt_;
+    bool middleDragged_ = false;
 };
 
 } // namespace app

@@ -1,37 +1,15 @@
-// Saving the last result into the SAVE folder beside the program. Paths are
-// built from bytes as they are, so a name that is not UTF-8 is written back
-// exactly as it was dropped.
+// Saving the last result into the SAVE folder (save_folder.h says which).
+// Paths are built from bytes as they are, so a name that is not UTF-8 is
+// written back exactly as it was dropped.
 #include "failure_reasons.h"
+#include "save_folder.h"
 #include "window_model.h"
 
-#include "imaging/file_naming.h"
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
-#include <QCoreApplication>
-
-#include <unistd.h>
-
-#include <array>
+#include <QDir>
 
 namespace app {
-namespace {
-
-QString JoinPath(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
-// The folder of the running program, byte for byte where the system says.
-QString ProgramFolder()
-{
-    std::array<char, 4096> target{};
-    const ssize_t length = ::readlink("/proc/self/exe", target.data(), target.size());
-    if (length > 0 && static_cast<std::size_t>(length) < target.size())
-        return mGdip::FolderOfPath(mGdip::PathFromBytes(QByteArrayView(target.data(), length)));
-    return QCoreApplication::applicationDirPath();
-}
-
-} // namespace
 
 void WindowModel::Save()
 {
@@ -50,14 +28,19 @@ void WindowModel::Save()
 
 void WindowModel::SaveResult()
 {
-    const QString folder =
-        JoinPath(options_.programFolder.isEmpty() ? ProgramFolder() : options_.programFolder, QStringLiteral("SAVE"));
+    const SaveFolder target = ChooseSaveFolder(options_.programFolder);
+    const QString& folder = target.path;
     auto pathFor = [&](const QString& sourceFileName) {
-        return JoinPath(folder, mGdip::ResultFileNameFor(sourceFileName));
+        return PathInFolder(folder, mGdip::ResultFileNameFor(sourceFileName));
     };
 
     // Saving writes nothing in these cases; the user is told why.
     const mGdip::Image result = state_.WorkBitmap.snapshot();
+    if (result.isNull() && state_.SourceImage.isNull()) {
+        // Nothing was dropped yet: there is no name to show a target with.
+        view_.ShowMessage(QStringLiteral("没有保存：还没有图像，也还没有处理结果。请先把图像拖进黑色相框，再运行一种处理。"));
+        return;
+    }
     if (result.isNull()) {
         // Where a result of the current image would go.
         view_.ShowMessage(QStringLiteral("没有保存：还没有处理结果。请先运行一种处理。\n目标文件：%1")
@@ -67,9 +50,19 @@ void WindowModel::SaveResult()
     // The result goes under the name of the image it was computed from.
     const QString path = pathFor(state_.ResultFileName);
     mGdip::Failure failure;
-    WorkOffThread([&] { mGdip::SaveImageAsPng(result, path, nullptr, &failure); });
-    if (!failure || state_.ExitRequested) return;
-    // The folder is not created: it is where an installation keeps the results.
+    bool folderMade = true;
+    WorkOffThread([&] {
+        folderMade = !target.createOnSave || QDir().mkpath(folder);
+        if (folderMade) mGdip::SaveImageAsPng(result, path, nullptr, &failure);
+    });
+    if (state_.ExitRequested) return;
+    if (!folderMade) {
+        view_.ShowMessage(QStringLiteral("没有保存：无法创建文件夹 %1").arg(mGdip::DisplayPath(folder)));
+        return;
+    }
+    if (!failure) return;
+    // SAVE beside the program is never made: where results go is the user's
+    // choice there, so they are told.
     if (failure.kind == mGdip::FailureKind::FolderMissing || failure.kind == mGdip::FailureKind::NotAFolder)
         view_.ShowMessage(QStringLiteral("没有保存：SAVE 文件夹不存在。\n请先创建文件夹：%1").arg(mGdip::DisplayPath(folder)));
     else

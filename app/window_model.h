@@ -1,11 +1,12 @@
 #pragma once
 // The window's model: the application state and the rules of the window
-// (fields, picking, drop, saving, the command loop that runs the passes),
+// (fields, picking, drop, panning, saving, the command loop that runs the passes),
 // with no widget. The window lays out the controls, forwards their events to
 // these operations and shows what the model tells its view.
 
 #include "app_state.h"
 #include "model_view.h"
+#include "panning.h"
 
 #include <QObject>
 #include <QPointF>
@@ -69,6 +70,18 @@ public:
     // Files dropped on the source picture, in drop order; the first is loaded.
     void Drop(const QStringList& paths);
 
+    // ---- panning (panning.cpp) -------------------------------------------
+    // Both pictures show the image from the same offset (ViewOffset), which
+    // stays within the image and goes back to the corner for a new image.
+    // Moves the view by `delta` pixels of the image.
+    void PanBy(QPoint delta);
+    // The wheel over either picture: how far it turned (eighths of a degree),
+    // or how far a touchpad scrolled (pixels, when it says).
+    void PanByWheel(QPoint angleDelta, QPoint pixelDelta, Qt::KeyboardModifiers modifiers);
+    // A key pressed in a focused picture: the arrows move the view by
+    // kPanKeyStep pixels, Home goes back to the corner. False for other keys.
+    bool PanByKey(int key, Qt::KeyboardModifiers modifiers);
+
     // ---- saving (saving.cpp) ---------------------------------------------
     void Save();
 
@@ -77,6 +90,9 @@ private:
     void RunPendingCommand();
     bool YieldDuringPass();
     void ReleaseImaging();
+    // panning.cpp: each picture drawn from the offset.
+    void DrawSource();
+    void DrawResult();
     // saving.cpp
     void SaveResult();
     // work_off_thread.cpp: decoding and encoding off the window's thread,
@@ -90,6 +106,7 @@ private:
     ModelOptions options_;
     AppState state_;
     passes::OleColor resultBackColor_ = 0;
+    WheelPixels wheelPixels_;
     std::vector<std::function<void()>> deferred_;
     QObject deferredContext_; // where deferred handlers are posted
 };

@@ -5,7 +5,7 @@
 // "x_copy" (its time over the copy's, measured in the same run) and
 // "bytes" (the PNG's size).
 #include "fixtures/bench_images.h"
-#include "imaging/png_writer.h"
+#include "imaging/png/png_writer.h"
 
 #include <QGuiApplication>
 
@@ -20,9 +20,9 @@
 
 namespace {
 
-using mGdip::detail::DeflateBackend;
+using imaging::deflate::DeflateBackend;
 
-class CountingSink final : public mGdip::detail::ByteSink {
+class CountingSink final : public imaging::ByteSink {
 public:
     bool write(const unsigned char*, std::size_t size) override
     {
@@ -65,7 +65,7 @@ void Copy(benchmark::State& state, const std::string& name)
 void Encode(benchmark::State& state, const std::string& name, std::optional<DeflateBackend> backend, int threads)
 {
     const QImage& source = Picture(name);
-    mGdip::detail::PngWriterSettings settings;
+    imaging::png::PngWriterSettings settings;
     settings.backend = backend;
     settings.threads = threads;
     double total = 0;
@@ -73,7 +73,7 @@ void Encode(benchmark::State& state, const std::string& name, std::optional<Defl
     for (auto _ : state) {
         CountingSink sink;
         const auto start = std::chrono::steady_clock::now();
-        if (!mGdip::detail::WritePng(source, sink, settings, nullptr)) state.SkipWithError("the writer failed");
+        if (imaging::png::WritePng(source, sink, settings)) state.SkipWithError("the writer failed");
         total += Seconds(std::chrono::steady_clock::now() - start);
         bytes = sink.bytes;
     }

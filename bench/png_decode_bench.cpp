@@ -8,8 +8,9 @@
 // bitmap, as in the window.
 #include "fixtures/bench_images.h"
 #include "imaging/mgdip.h"
-#include "imaging/png_codec.h"
-#include "imaging/png_fast_reader.h"
+#include "imaging/png/png_decode.h"
+#include "imaging/png/png_libpng_reader.h"
+#include "imaging/png/png_reader.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -72,13 +73,14 @@ void BM_Decode(benchmark::State& state, const std::string& name, Decode decode)
 void Fast(benchmark::State& state, const std::string& name)
 {
     BM_Decode(state, name, [](QIODevice& in) {
-        mGdip::detail::FastPngResult r = mGdip::detail::DecodeCommonPng(in);
-        if (r.outcome != mGdip::detail::FastPngOutcome::Decoded) std::abort(); // the bench measures the fast path only
+        imaging::png::PngReader reader(in);
+        imaging::DecodedImage r = imaging::ReadWholeImage(reader);
+        if (r.failure) std::abort(); // the bench measures the fast path only
         return r;
     });
 }
 
-void Libpng(benchmark::State& state, const std::string& name) { BM_Decode(state, name, mGdip::detail::DecodePngWithLibpng); }
+void Libpng(benchmark::State& state, const std::string& name) { BM_Decode(state, name, imaging::png::DecodePngWithLibpng); }
 
 void BM_CopyOfTheBitmap(benchmark::State& state)
 {

@@ -8,8 +8,8 @@
 // shared); the filtered rows are put back in between. "bytes_per_second"
 // counts the rows' pixel bytes; "px/s" pixels, which become 4 ARGB bytes each.
 #include "fixtures/bench_images.h"
-#include "imaging/png_row_unfilter.h"
-#include "imaging/png_unfilter_paeth.h"
+#include "imaging/png/png_row_unfilter.h"
+#include "imaging/png/png_unfilter_paeth.h"
 
 #include <QGuiApplication>
 
@@ -25,7 +25,7 @@
 
 namespace {
 
-using namespace mGdip::detail;
+using namespace imaging::png;
 
 constexpr std::size_t kWidth = 6000, kRows = 20;
 

@@ -3,25 +3,33 @@
 // longest time the window goes without handling its events during a pass;
 // and how long a drop and a save take and freeze the window, for a logo, a
 // noisy photograph (8 and 16 bits per channel) and a JPEG. A save is set
-// against encoding the same pixels alone, as the batch tool does.
+// against encoding the same pixels alone, as the batch tool does. Then, on
+// the photograph: how long a wheel notch takes to repaint both pictures
+// panned, against repainting them alone; and the longest gap between
+// repaints of a picture that is redrawn all the time, during a save and
+// during as long a wait without one. Under xvfb-run the repaints go through
+// a real X server.
 #include "app/form1.h"
 #include "app/tools/simulated_input.h"
 #include "fixtures/bench_images.h"
 #include "imaging/mgdip.h"
-#include "imaging/png_codec.h"
+#include "imaging/png/png_writer.h"
 #include "passes/pass_command.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QImageWriter>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -77,11 +85,65 @@ private:
     double longest_ = 0;
 };
 
+// The longest time between two repaints of a widget that asks for one every
+// 2 ms, as a user watching the window would see it.
+class PaintGaps : public QObject {
+public:
+    explicit PaintGaps(QWidget* widget) : widget_(widget)
+    {
+        widget->installEventFilter(this);
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(2);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { widget_->update(); });
+    }
+    void Start()
+    {
+        longest_ = 0;
+        last_ = started_ = Clock::now();
+        timer_.start();
+    }
+    // The longest gap, and when it began after Start.
+    std::pair<double, double> Stop()
+    {
+        timer_.stop();
+        Paint();
+        return {longest_, longestAt_};
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && timer_.isActive()) Paint();
+        return false;
+    }
+
+private:
+    void Paint()
+    {
+        const auto now = Clock::now();
+        if (Ms(now - last_) > longest_) {
+            longest_ = Ms(now - last_);
+            longestAt_ = Ms(last_ - started_);
+        }
+        last_ = now;
+    }
+    QWidget* widget_;
+    QTimer timer_;
+    Clock::time_point started_, last_;
+    double longest_ = 0, longestAt_ = 0;
+};
+
+// Lets the window's thread wait, handling its events, without spinning.
+void Wait(double ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 struct Timed {
     std::vector<double> total, frozen;
 };
 
-class CountingSink final : public mGdip::detail::ByteSink {
+class CountingSink final : public imaging::ByteSink {
 public:
     bool write(const unsigned char*, std::size_t) override { return true; }
     int error() const noexcept override { return 0; }
@@ -92,7 +154,7 @@ double EncodeMs(const mGdip::Image& image)
 {
     CountingSink sink;
     const auto start = Clock::now();
-    mGdip::detail::EncodePng(image.qimage(), sink, nullptr);
+    imaging::png::EncodePng(image.qimage(), sink);
     return Ms(Clock::now() - start);
 }
 
@@ -208,6 +270,61 @@ int main(int argc, char** argv)
                 sample.encode.push_back(EncodeMs(form.state().WorkBitmap.snapshot()));
             });
         }
+
+    // Panning the photograph and its result, a wheel notch at a time: down,
+    // right, up, left, each far enough to move all the way.
+    constexpr int kNotches = 30;
+    std::vector<double> pan, repaintOnly;
+    int panned = 0;
+    steps.push_back([&] {
+        app::tools::DragAndDropFiles(form.Pic1, {samples[1].path});
+        app::tools::ReleaseMouseOn(form.Pic1, QPointF(0, 0));
+        form.CMDTransP->click();
+    });
+    steps.push_back([&] {
+        const QPoint moves[] = {{0, -120}, {-120, 0}, {0, 120}, {120, 0}};
+        for (const QPoint angle : moves)
+            for (int notch = 0; notch < kNotches; ++notch) {
+                const QPoint before = form.state().ViewOffset;
+                app::PictureBox* box = notch % 2 ? form.Pic1 : form.Pic2;
+                QWheelEvent wheel(QPointF(100, 100), box->mapToGlobal(QPointF(100, 100)), QPoint(), angle, Qt::NoButton,
+                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                auto start = Clock::now();
+                QApplication::sendEvent(box, &wheel);
+                form.Pic1->repaint();
+                form.Pic2->repaint();
+                pan.push_back(Ms(Clock::now() - start));
+                panned += form.state().ViewOffset != before;
+                start = Clock::now();
+                form.Pic1->repaint();
+                form.Pic2->repaint();
+                repaintOnly.push_back(Ms(Clock::now() - start));
+            }
+    });
+
+    // Saving the photograph's result, with the window repainting all the
+    // time; then waiting as long without a save.
+    constexpr int kSaveRuns = 10;
+    PaintGaps gaps(form.Pic2);
+    std::vector<double> saveGap, saveGapAt, idleGap, saveMs;
+    for (int run = 0; run < kSaveRuns; ++run) {
+        steps.push_back([&] {
+            gaps.Start();
+            const auto start = Clock::now();
+            form.CMDSAVE->click();
+            saveMs.push_back(Ms(Clock::now() - start));
+            Wait(100); // and just after it
+            const auto [longest, at] = gaps.Stop();
+            saveGap.push_back(longest);
+            saveGapAt.push_back(at);
+        });
+        steps.push_back([&] {
+            gaps.Start();
+            Wait(saveMs.back() + 100);
+            idleGap.push_back(gaps.Stop().first);
+        });
+    }
+
     std::size_t next = 0;
     QTimer driver;
     // Not 0: a timer that fires on every turn would spin while work runs off
@@ -234,5 +351,16 @@ int main(int argc, char** argv)
                     "  save/encode %.2f (goal <= 1.2)\n",
                     sample.name, Median(sample.drop.total), Median(sample.drop.frozen), Median(sample.save.total),
                     Median(sample.save.frozen), Median(sample.encode), Median(sample.save.total) / Median(sample.encode));
+    std::printf("\npanning the photograph, %d wheel notches (%d moved the view): repaint of both pictures median %.2f ms, "
+                "longest %.2f ms (goal < 16); repainting them alone median %.2f ms, longest %.2f ms\n",
+                4 * kNotches, panned, Median(pan), *std::max_element(pan.begin(), pan.end()), Median(repaintOnly),
+                *std::max_element(repaintOnly.begin(), repaintOnly.end()));
+    std::printf("saving the photograph's result, %d runs (save median %.1f ms): longest gap between repaints median "
+                "%.1f ms, worst %.1f ms (goal < 50); waiting as long without a save: median %.1f ms, worst %.1f ms\n",
+                kSaveRuns, Median(saveMs), Median(saveGap), *std::max_element(saveGap.begin(), saveGap.end()),
+                Median(idleGap), *std::max_element(idleGap.begin(), idleGap.end()));
+    std::printf("  each save's longest gap (ms) and when it began after the click (ms):");
+    for (int run = 0; run < kSaveRuns; ++run) std::printf(" %.1f@%.0f", saveGap[run], saveGapAt[run]);
+    std::printf("\n");
     return 0;
 }

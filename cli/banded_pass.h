@@ -4,12 +4,17 @@
 
 #include "batch.h"
 
+#include "imaging/mgdip.h"
+
 namespace cli {
 
-// True when the result is written. False when the file cannot go this way
-// (not a common PNG or an upright JPEG, a key position below the first band,
-// or anything that fails); nothing is written then, and the file is to be
-// processed whole.
-bool ProcessInBands(const Options& options, const FileJob& job);
+// None when the result is written at `output`. Declined when the file cannot
+// go this way (not a common PNG or an upright JPEG, a key position below the
+// first band): nothing is written, and the file is to be processed whole. Any
+// other failure is the file's answer, with the reason the whole image would
+// give; nothing is written then either. `details` (optional) receives the key
+// and size.
+mGdip::Failure ProcessInBands(const Options& options, const QString& input, const QString& output,
+                              FileDetails* details = nullptr);
 
 } // namespace cli

@@ -2,17 +2,17 @@
 
 #include "banded_pass.h"
 #include "pass_colors.h"
+#include "result_target.h"
+#include "standard_input.h"
 #include "trim.h"
 
-#include "imaging/encoder_threads.h"
-#include "imaging/file_naming.h"
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 #include "passes/connected_pass_command.h"
 #include "passes/pass_command.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <set>
@@ -21,6 +21,7 @@
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -51,6 +52,22 @@ QString JoinPath(const QString& folder, const QString& name)
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
+const QString kStandard = QString::fromLatin1(kStandardStream);
+
+FileOutcome Failed(QString why, bool misused = false)
+{
+    FileOutcome outcome;
+    outcome.failure = std::move(why);
+    outcome.misused = misused;
+    return outcome;
+}
+
+QString CannotWrite(const FileJob& job, const QString& why)
+{
+    if (job.output == kStandard) return QStringLiteral("cannot write the result: %1").arg(why);
+    return QStringLiteral("cannot write %1: %2").arg(mGdip::DisplayPath(job.output), why);
+}
+
 // Runs the pass on the key-matching pixels connected to the border or the
 // seeds; returns why the file cannot be processed so, if it cannot.
 std::optional<QString> RunConnected(const Options& options, const passes::PixelView& pixels,
@@ -77,22 +94,150 @@ std::optional<QString> RunConnected(const Options& options, const passes::PixelV
         .arg(options.tolerance);
 }
 
+// Why a file got no result, worded for the step that failed.
+QString Reason(const FileJob& job, const mGdip::Failure& failure)
+{
+    if (!mGdip::IsSavingFailure(failure.kind)) return mGdip::Describe(failure);
+    return CannotWrite(job, mGdip::Describe(failure));
+}
+
+// The image at `input` loaded whole, changed and saved at `output`.
+FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QString& input, const QString& output)
+{
+    mGdip::LoadedImage loaded = mGdip::LoadImageFile(input);
+    if (!mGdip::Succeeded(loaded.status)) return Failed(loaded.reason);
+    const mGdip::Image& source = loaded.image;
+
+    FileOutcome outcome;
+    FileDetails& details = outcome.details;
+    if (const auto given = GivenKey(options)) {
+        details.key = *given;
+    } else {
+        const PixelPosition at = options.keyAt.value_or(PixelPosition{});
+        passes::Argb pixel = 0;
+        if (!mGdip::Succeeded(mGdip::ReadPixel(source, at.x, at.y, pixel)))
+            return Failed(QStringLiteral("the key position %1,%2 is outside the %3 × %4 image")
+                              .arg(at.x)
+                              .arg(at.y)
+                              .arg(source.width())
+                              .arg(source.height()));
+        details.key = KeyOfPixel(pixel);
+        details.keyFromImage = true;
+    }
+    const passes::ArgbChannels replacement = ReplacementFor(options, details.key);
+
+    // The pass runs in place on the decoded pixels: nothing else reads them,
+    // and a second image-sized buffer would double the memory and its cost.
+    details.width = mGdip::ImageWidthOf(source);
+    details.height = mGdip::ImageHeightOf(source);
+    const mGdip::Surface work(std::move(loaded.image));
+    const passes::PixelView pixels = work.pixels();
+    if (options.connected) {
+        if (auto refused = RunConnected(options, pixels, details.key, replacement))
+            return Failed(std::move(*refused), true);
+    } else {
+        passes::RunPassCommand(options.command, {pixels, pixels, {}}, details.width, details.height, details.key,
+                               options.tolerance, replacement);
+    }
+
+    mGdip::Image result = work.snapshot();
+    if (options.trim) {
+        TrimmedImage trimmed = TrimToVisible(result);
+        result = std::move(trimmed.image);
+        outcome.note = std::move(trimmed.note);
+    }
+    mGdip::Failure saved;
+    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(result, output, nullptr, &saved))) outcome.failure = Reason(job, saved);
+    return outcome;
+}
+
+// Everything but the timing of ProcessFile.
+FileOutcome Process(const Options& options, const FileJob& job)
+{
+    if (job.refusal) return Failed(*job.refusal);
+    const bool toStandardOutput = job.output == kStandard;
+    if (!toStandardOutput) {
+        if (!job.subfolder.isEmpty())
+            if (auto problem = MakeSubfolders(mGdip::PathFromBytes(options.outputFolder), job.subfolder))
+                return Failed(std::move(*problem));
+        // A result that is there already is settled before the input is read.
+        switch (ExistingAt(job.output)) {
+        case ExistingResult::Nothing: break;
+        case ExistingResult::File:
+            if (options.skipExisting) {
+                FileOutcome skipped;
+                skipped.skipped = true;
+                return skipped;
+            }
+            if (!options.overwrite) return Failed(ExistsMessage(job.output));
+            break;
+        case ExistingResult::Folder: return Failed(CannotWrite(job, mGdip::Describe(mGdip::MakeFailure(mGdip::FailureKind::TargetIsFolder))));
+        case ExistingResult::Special:
+            return Failed(CannotWrite(job, mGdip::Describe(mGdip::MakeFailure(mGdip::FailureKind::TargetNotRegularFile))));
+        }
+    }
+
+    std::optional<StandardInputFile> standardInput;
+    QString input = job.input;
+    if (job.input == kStandard) {
+        standardInput.emplace(STDIN_FILENO, LargestStandardInput());
+        if (!standardInput->problem().isEmpty()) return Failed(standardInput->problem());
+        input = standardInput->path();
+    }
+
+    ResultTarget target(toStandardOutput ? ResultTarget::Way::StandardOutput
+                        : options.overwrite ? ResultTarget::Way::Replace
+                                            : ResultTarget::Way::KeepExisting,
+                        job.output);
+    if (!target.problem().isEmpty()) return Failed(target.problem());
+
+    // Most files go band by band, decoded, changed and encoded at once; the
+    // rest, those that way declines, are loaded whole. A failure on the way
+    // is the file's answer: it is not decoded again.
+    FileOutcome outcome;
+    const mGdip::Failure banded = options.connected || options.trim
+                                      ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
+                                      : ProcessInBands(options, input, target.savePath(), &outcome.details);
+    if (banded.declined())
+        outcome = ProcessWhole(options, job, input, target.savePath());
+    else if (banded)
+        return Failed(Reason(job, banded));
+    if (outcome.failure) return outcome;
+    if (auto refused = target.place()) return Failed(std::move(*refused));
+    return outcome;
+}
+
 } // namespace
 
-std::vector<FileJob> PlanJobs(const Options& options)
+std::vector<FileJob> PlanJobs(const Options& options, const std::vector<InputFile>& inputs)
 {
     const QString outputFolder = mGdip::PathFromBytes(options.outputFolder);
-    std::set<QByteArray> inputs;
-    for (const std::string& file : options.files) inputs.insert(Identity(mGdip::PathFromBytes(file)));
+    std::set<QByteArray> inputIdentities;
+    for (const InputFile& input : inputs)
+        if (input.path != kStandardStream) inputIdentities.insert(Identity(mGdip::PathFromBytes(input.path)));
 
     std::vector<FileJob> jobs;
     std::map<QByteArray, QString> writers; // output identity -> input that writes it
-    for (const std::string& file : options.files) {
+    for (const InputFile& input : inputs) {
         FileJob job;
-        job.input = mGdip::PathFromBytes(file);
-        job.output = JoinPath(outputFolder, mGdip::ResultFileNameFor(mGdip::SourceFileNameOf(job.input)));
+        job.input = mGdip::PathFromBytes(input.path);
+        job.subfolder = mGdip::PathFromBytes(input.subfolder);
+        if (!input.problem.empty()) {
+            job.refusal = QString::fromLocal8Bit(input.problem);
+            jobs.push_back(std::move(job));
+            continue;
+        }
+        if (options.toStandardOutput()) {
+            job.output = kStandard;
+            jobs.push_back(std::move(job));
+            continue;
+        }
+        // Standard input has no name: its result is stdin.png.
+        const QString name = job.input == kStandard ? QStringLiteral("stdin") : mGdip::SourceFileNameOf(job.input);
+        const QString folder = job.subfolder.isEmpty() ? outputFolder : JoinPath(outputFolder, job.subfolder);
+        job.output = JoinPath(folder, mGdip::ResultFileNameFor(name));
         const QByteArray target = Identity(job.output);
-        if (inputs.count(target)) {
+        if (inputIdentities.count(target)) {
             job.refusal = QStringLiteral("its result %1 would overwrite an input file").arg(mGdip::DisplayPath(job.output));
         } else if (const auto earlier = writers.find(target); earlier != writers.end()) {
             job.refusal = QStringLiteral("its result %1 would overwrite the result of %2")
@@ -107,63 +252,22 @@ std::vector<FileJob> PlanJobs(const Options& options)
 
 FileOutcome ProcessFile(const Options& options, const FileJob& job)
 {
-    if (job.refusal) return {job.refusal, {}};
-    // Most files go band by band, decoded, changed and encoded at once; the
-    // rest, and any that cannot go so, are loaded whole.
-    if (!options.connected && !options.trim && ProcessInBands(options, job)) return {};
-    mGdip::LoadedImage loaded = mGdip::LoadImageFile(job.input);
-    if (!mGdip::Succeeded(loaded.status)) return {loaded.reason, {}};
-    const mGdip::Image& source = loaded.image;
-
-    passes::ArgbChannels key;
-    if (const auto given = GivenKey(options)) {
-        key = *given;
-    } else {
-        const PixelPosition at = options.keyAt.value_or(PixelPosition{});
-        passes::Argb pixel = 0;
-        if (!mGdip::Succeeded(mGdip::ReadPixel(source, at.x, at.y, pixel)))
-            return {QStringLiteral("the key position %1,%2 is outside the %3 × %4 image")
-                        .arg(at.x)
-                        .arg(at.y)
-                        .arg(source.width())
-                        .arg(source.height()),
-                    {}};
-        key = KeyOfPixel(pixel);
-    }
-    const passes::ArgbChannels replacement = ReplacementFor(options, key);
-
-    // The pass runs in place on the decoded pixels: nothing else reads them,
-    // and a second image-sized buffer would double the memory and its cost.
-    const std::int32_t width = mGdip::ImageWidthOf(source), height = mGdip::ImageHeightOf(source);
-    const mGdip::Surface work(std::move(loaded.image));
-    const passes::PixelView pixels = work.pixels();
-    const std::int32_t tolerance = options.tolerance;
-    if (options.connected) {
-        if (auto refused = RunConnected(options, pixels, key, replacement)) return {std::move(refused), {}, true};
-    } else {
-        passes::RunPassCommand(options.command, {pixels, pixels, {}}, width, height, key, tolerance, replacement);
-    }
-
-    FileOutcome outcome;
-    mGdip::Image result = work.snapshot();
-    if (options.trim) {
-        TrimmedImage trimmed = TrimToVisible(result);
-        result = std::move(trimmed.image);
-        outcome.note = std::move(trimmed.note);
-    }
-    QString why;
-    if (!mGdip::Succeeded(mGdip::SaveImageAsPng(result, job.output, &why)))
-        outcome.failure = QStringLiteral("cannot write %1: %2").arg(mGdip::DisplayPath(job.output), why);
+    const auto started = std::chrono::steady_clock::now();
+    FileOutcome outcome = Process(options, job);
+    outcome.details.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return outcome;
 }
 
 BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
-                     const std::function<void(const FileJob&, const QString& note)>& onWritten,
-                     const std::function<void(const FileJob&, const QString& reason)>& onFailed)
+                     const std::function<void(std::size_t done, const FileJob&)>& onFinished,
+                     const std::function<void(const FileJob&, const FileOutcome&)>& onReport)
 {
     std::atomic<std::size_t> next{0};
     std::mutex reportMutex;
     BatchReport report;
+    // Outcomes wait here until every file before them is reported.
+    std::vector<std::optional<FileOutcome>> waiting(jobs.size());
+    std::size_t reported = 0, done = 0;
 
     auto worker = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < jobs.size();) {
@@ -177,10 +281,14 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
             if (outcome.failure) {
                 ++report.failed;
                 if (outcome.misused) ++report.misused;
-                onFailed(jobs[i], *outcome.failure);
             } else {
                 ++report.succeeded;
-                onWritten(jobs[i], outcome.note);
+            }
+            waiting[i] = std::move(outcome);
+            onFinished(++done, jobs[i]);
+            for (; reported < jobs.size() && waiting[reported]; ++reported) {
+                onReport(jobs[reported], *waiting[reported]);
+                waiting[reported].reset();
             }
         }
     };

@@ -1,6 +1,9 @@
 #include "color_argument.h"
 
+#include "color_names.h"
+
 #include <charconv>
+#include <string>
 #include <vector>
 
 namespace cli {
@@ -49,14 +52,23 @@ std::optional<int> ParseBoundedInt(std::string_view text, int low, int high)
 
 std::optional<ColorArgument> ParseColorArgument(std::string_view text)
 {
-    // Three channels (R, G, B) or four (A, R, G, B), as hex pairs after '#'
-    // or as decimals between commas.
+    // A name, or three channels (R, G, B) or four (A, R, G, B): as hex digits
+    // after '#', one each (doubled) or two each, or as decimals between commas.
+    if (const auto named = FindColorName(text)) {
+        ColorArgument color{std::nullopt, static_cast<int>(named->argb >> 16 & 0xFF),
+                            static_cast<int>(named->argb >> 8 & 0xFF), static_cast<int>(named->argb & 0xFF)};
+        // Only "transparent" says an alpha; the other names are like R,G,B.
+        if (named->argb >> 24 != 0xFF) color.alpha = static_cast<int>(named->argb >> 24);
+        return color;
+    }
     std::vector<int> channels;
     if (!text.empty() && text.front() == '#') {
         const std::string_view hex = text.substr(1);
-        if (hex.size() != 6 && hex.size() != 8) return std::nullopt;
-        for (std::size_t i = 0; i < hex.size(); i += 2) {
-            const auto byte = ParseHexByte(hex.substr(i, 2));
+        const std::size_t digits = hex.size() == 3 || hex.size() == 4 ? 1 : hex.size() == 6 || hex.size() == 8 ? 2 : 0;
+        if (digits == 0) return std::nullopt;
+        for (std::size_t i = 0; i < hex.size(); i += digits) {
+            const std::string_view part = hex.substr(i, digits);
+            const auto byte = ParseHexByte(digits == 1 ? std::string{part[0], part[0]} : std::string(part));
             if (!byte) return std::nullopt;
             channels.push_back(*byte);
         }

@@ -1,5 +1,6 @@
 #pragma once
-// Colors on the command line: "A,R,G,B", "R,G,B", "#RRGGBB" or "#AARRGGBB".
+// Colors on the command line: "A,R,G,B", "R,G,B", "#RGB", "#ARGB", "#RRGGBB",
+// "#AARRGGBB" or a CSS/SVG colour name, in any letter case.
 
 #include <optional>
 #include <string_view>
@@ -12,6 +13,10 @@ struct ColorArgument {
 };
 
 std::optional<ColorArgument> ParseColorArgument(std::string_view text);
+
+// The forms ParseColorArgument takes, for messages and help.
+inline constexpr const char* kColorForms =
+    "A,R,G,B, R,G,B, #RGB, #ARGB, #RRGGBB, #AARRGGBB or a color name such as white";
 
 // "X,Y" with non-negative integers.
 struct PixelPosition {

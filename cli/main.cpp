@@ -1,12 +1,15 @@
 // chromobrisk-cli: the window's three passes, run on files.
 #include "batch.h"
+#include "console_report.h"
+#include "help_text.h"
+#include "inputs.h"
 #include "options.h"
 
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -17,29 +20,6 @@
 namespace {
 
 constexpr int kExitOk = 0, kExitFileFailed = 1, kExitUsage = 2;
-
-// One line on stderr that is rewritten in place while files are processed.
-class ProgressLine {
-public:
-    ProgressLine(bool enabled, std::size_t total) : enabled_(enabled), total_(total) {}
-
-    void advance(const QString& name)
-    {
-        ++done_;
-        if (!enabled_) return;
-        std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", done_, total_, mGdip::DisplayPath(name).toUtf8().constData());
-        std::fflush(stderr);
-    }
-    void clear()
-    {
-        if (enabled_) std::fprintf(stderr, "\r\033[K");
-    }
-
-private:
-    bool enabled_;
-    std::size_t total_;
-    std::size_t done_ = 0;
-};
 
 // A closed stdout or stderr must not stop the batch: writes to a pipe whose
 // reader is gone fail with EPIPE instead of killing the process, and the
@@ -68,6 +48,24 @@ QString OutputFolderProblem(const std::string& folder)
     return {};
 }
 
+// A usage error found only once the inputs are known.
+int UsageError(const std::string& message)
+{
+    std::fprintf(stderr, "chromobrisk-cli: %s\n%s", message.c_str(), cli::UsageText().c_str());
+    return kExitUsage;
+}
+
+// Why the command line cannot use the standard streams as it asks; empty when it can.
+std::string StandardStreamProblem(const cli::Options& options, std::size_t inputs)
+{
+    if (std::count(options.files.begin(), options.files.end(), cli::kStandardStream) > 0 && ::isatty(STDIN_FILENO))
+        return "standard input is a terminal; pipe an image into it or name a file";
+    if (!options.toStandardOutput()) return {};
+    if (::isatty(STDOUT_FILENO)) return "-o -: standard output is a terminal; redirect it to a file or a pipe";
+    if (inputs != 1) return "-o - writes one image, but " + std::to_string(inputs) + " inputs were given";
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -77,16 +75,13 @@ int main(int argc, char** argv)
     const cli::ParsedArguments parsed = cli::ParseArguments(args);
     switch (parsed.action) {
     case cli::ParsedArguments::Action::Help:
-        std::fputs(cli::kUsage, stdout);
-        std::fputs("\n", stdout);
-        std::fputs(cli::kHelp.c_str(), stdout);
+        std::fputs(cli::HelpText().c_str(), stdout);
         return kExitOk;
     case cli::ParsedArguments::Action::Version:
         std::printf("chromobrisk-cli %s\n", CHROMOBRISK_VERSION);
         return kExitOk;
     case cli::ParsedArguments::Action::UsageError:
-        std::fprintf(stderr, "chromobrisk-cli: %s\n%s", parsed.error.c_str(), cli::kUsage);
-        return kExitUsage;
+        return UsageError(parsed.error);
     case cli::ParsedArguments::Action::Run:
         break;
     }
@@ -94,37 +89,31 @@ int main(int argc, char** argv)
 
     int qtArgc = 1;
     QCoreApplication app(qtArgc, argv);
+    const cli::GatheredInputs inputs = cli::GatherInputs(options);
+    if (!inputs.usageError.empty()) return UsageError(inputs.usageError);
+    if (const std::string problem = StandardStreamProblem(options, inputs.files.size()); !problem.empty())
+        return UsageError(problem);
+
     if (!mGdip::Succeeded(mGdip::StartImaging(true, false,
                                               QStringLiteral("images cannot be decoded or PNG files written"),
                                               mGdip::kCriticalMessageStyle, QStringLiteral("chromobrisk-cli"))))
         return kExitFileFailed;
 
-    if (const QString problem = OutputFolderProblem(options.outputFolder); !problem.isEmpty()) {
-        std::fprintf(stderr, "chromobrisk-cli: %s\n", problem.toUtf8().constData());
-        mGdip::ShutdownImaging();
-        return kExitFileFailed;
-    }
+    if (!options.toStandardOutput())
+        if (const QString problem = OutputFolderProblem(options.outputFolder); !problem.isEmpty()) {
+            std::fprintf(stderr, "chromobrisk-cli: %s\n", problem.toUtf8().constData());
+            mGdip::ShutdownImaging();
+            return kExitFileFailed;
+        }
 
-    const auto jobs = cli::PlanJobs(options);
-    ProgressLine progress(isatty(STDERR_FILENO) && jobs.size() > 1, jobs.size());
-    const cli::BatchReport report = cli::RunBatch(
-        options, jobs,
-        [&](const cli::FileJob& job, const QString& note) {
-            progress.clear();
-            if (!note.isEmpty())
-                std::fprintf(stderr, "chromobrisk-cli: %s: %s\n", mGdip::DisplayPath(job.input).toUtf8().constData(),
-                             note.toUtf8().constData());
-            std::printf("%s\n", mGdip::DisplayPath(job.output).toUtf8().constData());
-            std::fflush(stdout);
-            progress.advance(job.input);
-        },
-        [&](const cli::FileJob& job, const QString& reason) {
-            progress.clear();
-            std::fprintf(stderr, "chromobrisk-cli: %s: %s\n", mGdip::DisplayPath(job.input).toUtf8().constData(),
-                         reason.toUtf8().constData());
-            progress.advance(job.input);
-        });
-    progress.clear();
+    const auto jobs = cli::PlanJobs(options, inputs.files);
+    cli::BatchReport report;
+    {
+        cli::ConsoleReport console(options, jobs.size());
+        report = cli::RunBatch(
+            options, jobs, [&](std::size_t done, const cli::FileJob& job) { console.finished(done, job); },
+            [&](const cli::FileJob& job, const cli::FileOutcome& outcome) { console.report(job, outcome); });
+    }
     mGdip::ShutdownImaging();
     // A seed that fits no image is the command line's fault, though only the
     // image could tell: a usage error, after every other file was processed.

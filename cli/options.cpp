@@ -1,180 +1,185 @@
+// The command line read by CLI11 from the option table: CLI11 splits it into
+// options and values (--name value, --name=value, -oDIR, -j2, grouped flags,
+// `--`); the table's entries then take each value in turn and check the rules
+// between options, so every message keeps the tool's own wording.
 #include "options.h"
 
-#include "passes/pass_command.h"
+#include "option_table.h"
 
-#include <map>
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <utility>
 
 namespace cli {
-
-const char* const kUsage =
-    "usage: chromobrisk-cli simple|alpha|replace [--key COLOR | --key-at X,Y] [--tolerance T]\n"
-    "                       [--to COLOR] [--connected [--seed X,Y]...] [--trim]\n"
-    "                       [-o DIR] [-j N] FILE...\n"
-    "       chromobrisk-cli --help | --version\n";
-
 namespace {
 
-const std::string kToleranceRange =
-    std::to_string(passes::kTolerance.minimum) + ".." + std::to_string(passes::kTolerance.maximum);
-
-} // namespace
-
-const std::string kHelp =
-    "Removes or recolors the background of images and writes each result as\n"
-    "<file name>.png into the output folder.\n"
-    "\n"
-    "Passes:\n"
-    "  simple    pixels near the key color become fully transparent\n"
-    "  alpha     pixels near the key color get a restored alpha and are\n"
-    "            un-blended from it; all others become opaque\n"
-    "  replace   pixels near the key color (alpha included) are shifted onto the\n"
-    "            replacement color, keeping their shading\n"
-    "\n"
-    "Options:\n"
-    "  --key COLOR       the key (background) color\n"
-    "  --key-at X,Y      take the key from that pixel of each image (default 0,0)\n"
-    "  --tolerance T     channel tolerance " + kToleranceRange
-    + " (default " + std::to_string(passes::kTolerance.initial) + "); a channel matches\n"
-    "                    when it differs from the key by less than T\n"
-    "  --to COLOR        replacement color for 'replace' (default black); its\n"
-    "                    alpha defaults to the key's alpha\n"
-    "  --connected       change only the key-matching pixels connected to the image\n"
-    "                    border through key-matching pixels (left, right, up,\n"
-    "                    down; not diagonally); the others are left as the pass\n"
-    "                    leaves a pixel that does not match (alpha: made opaque)\n"
-    "  --seed X,Y        with --connected: connect from this pixel instead of the\n"
-    "                    border; repeatable. A seed outside an image or not\n"
-    "                    matching the key is a usage error for that file\n"
-    "  --trim            crop each result to the smallest rectangle holding every\n"
-    "                    pixel that is not fully transparent (nothing left: the\n"
-    "                    top-left pixel is kept, with a note on stderr)\n"
-    "  -o DIR            output folder (default: the current folder)\n"
-    "  -j N              files processed in parallel (default: one per core)\n"
-    "  --help, --version\n"
-    "\n"
-    "COLOR is A,R,G,B or R,G,B (decimal), or #RRGGBB or #AARRGGBB. Without an\n"
-    "alpha, a key is opaque (255).\n"
-    "\n"
-    "Examples:\n"
-    "  chromobrisk-cli simple --connected --trim -o out logo.png\n"
-    "                    a logo on white: the background goes, the white inside\n"
-    "                    the lettering stays, the margin is cropped\n"
-    "  chromobrisk-cli simple --key 0,255,0 --tolerance 70 --connected frame.png\n"
-    "                    a green-screen frame: green spill inside the subject stays\n"
-    "\n"
-    "Exit status: 0 all files written, 1 some file failed (the others are still\n"
-    "written), 2 usage error (no file is read; for a seed that does not fit an\n"
-    "image, that file is named and the others are still written).\n";
-
-namespace {
+using Action = ParsedArguments::Action;
 
 ParsedArguments UsageError(std::string message)
 {
     ParsedArguments parsed;
-    parsed.action = ParsedArguments::Action::UsageError;
+    parsed.action = Action::UsageError;
     parsed.error = std::move(message);
     return parsed;
 }
 
-const std::map<std::string, int> kCommands = {
-    {"simple", passes::kSimpleRemoval},
-    {"alpha", passes::kAlphaRestoringRemoval},
-    {"replace", passes::kColorReplacement},
-};
+bool LooksLikeOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+
+// The arguments as CLI11 is to see them. It reads "--name=" (an empty value)
+// as a name without a value and would take the next argument instead, so
+// that becomes "--name" and an empty argument.
+std::vector<std::string> Prepared(const std::vector<std::string>& args)
+{
+    std::vector<std::string> prepared;
+    bool onlyNames = false;
+    for (const std::string& arg : args) {
+        onlyNames = onlyNames || arg == "--";
+        if (!onlyNames && arg.size() > 3 && arg.rfind("--", 0) == 0 && arg.back() == '=') {
+            const OptionSpec* spec = FindOption(std::string_view(arg).substr(0, arg.size() - 1));
+            if (spec && spec->takesValue()) {
+                prepared.push_back(arg.substr(0, arg.size() - 1));
+                prepared.emplace_back();
+                continue;
+            }
+        }
+        prepared.push_back(arg);
+    }
+    return prepared;
+}
+
+// The usage error of a command line CLI11 refused.
+std::string Reworded(const CLI::ParseError& error, const std::vector<std::string>& args)
+{
+    const std::string what = error.what();
+    if (const auto colon = what.find(':'); what.find(" required") != std::string::npos && colon != std::string::npos) {
+        // "--key: 1 required TEXT missing": the value is missing at the end.
+        if (const OptionSpec* spec = FindOption(what.substr(0, colon)))
+            return "option " + std::string(spec->name()) + " needs a value";
+    }
+    // "--trim=1": a flag given a value.
+    for (const std::string& arg : args) {
+        const auto eq = arg.find('=');
+        if (arg.rfind("--", 0) != 0 || eq == std::string::npos) continue;
+        if (const OptionSpec* spec = FindOption(std::string_view(arg).substr(0, eq)); spec && !spec->takesValue())
+            return "unknown option '" + arg + "'";
+    }
+    return what;
+}
+
+std::string PassNames(const std::vector<int>& commands)
+{
+    std::string names;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (i > 0) names += i + 1 == commands.size() ? " and " : ", ";
+        for (const PassSpec& pass : PassTable())
+            if (pass.command == commands[i]) names += pass.name;
+    }
+    return names + (commands.size() == 1 ? " pass" : " passes");
+}
+
+// The rules between options, in the order of the table.
+std::optional<std::string> BrokenRule(const Options& options, const std::vector<const OptionSpec*>& given)
+{
+    const auto isGiven = [&](std::string_view name) {
+        return std::any_of(given.begin(), given.end(), [&](const OptionSpec* spec) {
+            return name == spec->shortName || name == spec->longName;
+        });
+    };
+    for (const OptionSpec* spec : given) {
+        for (const std::string_view other : spec->excludes)
+            if (isGiven(other))
+                return std::string(spec->name()) + " and " + std::string(FindOption(other)->name())
+                     + " cannot be used together";
+        if (!spec->onlyPasses.empty()
+            && std::find(spec->onlyPasses.begin(), spec->onlyPasses.end(), options.command) == spec->onlyPasses.end())
+            return std::string(spec->name()) + " is only used by the " + PassNames(spec->onlyPasses);
+        if (!spec->needs.empty() && !isGiven(spec->needs))
+            return std::string(spec->name()) + " is only used with " + std::string(FindOption(spec->needs)->name());
+    }
+    return std::nullopt;
+}
+
+// Standard input holds one thing: an image or a list of names.
+std::optional<std::string> StandardInputTwice(const Options& options)
+{
+    int readers = 0;
+    for (const auto* names : {&options.files, &options.lineLists, &options.nulLists})
+        readers += static_cast<int>(std::count(names->begin(), names->end(), kStandardStream));
+    if (readers > 1) return "standard input (-) can be read only once";
+    return std::nullopt;
+}
 
 } // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args)
 {
-    ParsedArguments parsed;
-    Options& options = parsed.options;
-    bool onlyFiles = false;
+    CLI::App app;
+    app.set_help_flag(); // the table declares --help
+    app.allow_extras(true); // unknown options get the tool's message below
+    std::vector<std::string> positionals;
+    app.add_option("inputs", positionals);
 
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (onlyFiles || arg == "-" || arg.empty() || arg[0] != '-') {
-            if (options.command == 0) {
-                const auto command = kCommands.find(arg);
-                if (command == kCommands.end())
-                    return UsageError("unknown pass '" + arg + "' (expected simple, alpha or replace)");
-                options.command = command->second;
-            } else {
-                options.files.push_back(arg);
-            }
-            continue;
-        }
-        if (arg == "--") {
-            onlyFiles = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            parsed.action = ParsedArguments::Action::Help;
-            return parsed;
-        }
-        if (arg == "--version") {
-            parsed.action = ParsedArguments::Action::Version;
-            return parsed;
-        }
-        if (arg == "--connected" || arg == "--trim") {
-            (arg == "--trim" ? options.trim : options.connected) = true;
-            continue;
-        }
-
-        // The option's value: "--name=value", "-oDIR", or the next argument.
-        std::string name = arg, value;
-        bool hasValue = false;
-        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            hasValue = true;
-        } else if (arg.size() > 2 && arg[1] != '-' && (arg[1] == 'o' || arg[1] == 'j')) {
-            name = arg.substr(0, 2);
-            value = arg.substr(2);
-            hasValue = true;
-        }
-        static const char* const kWithValue[] = {"--key", "--key-at", "--seed", "--tolerance", "--to", "-o", "-j"};
-        bool known = false;
-        for (const char* option : kWithValue) known = known || name == option;
-        if (!known) return UsageError("unknown option '" + arg + "'");
-        if (!hasValue) {
-            if (i + 1 >= args.size()) return UsageError("option " + name + " needs a value");
-            value = args[++i];
-        }
-
-        if (name == "--key") {
-            options.key = ParseColorArgument(value);
-            if (!options.key) return UsageError("invalid color '" + value + "' for --key");
-        } else if (name == "--key-at") {
-            options.keyAt = ParsePixelPosition(value);
-            if (!options.keyAt) return UsageError("invalid position '" + value + "' for --key-at (expected X,Y)");
-        } else if (name == "--seed") {
-            const auto seed = ParsePixelPosition(value);
-            if (!seed) return UsageError("invalid position '" + value + "' for --seed (expected X,Y)");
-            options.seeds.push_back(*seed);
-        } else if (name == "--tolerance") {
-            const auto tolerance = ParseBoundedInt(value, passes::kTolerance.minimum, passes::kTolerance.maximum);
-            if (!tolerance) return UsageError("invalid tolerance '" + value + "' (expected " + kToleranceRange + ")");
-            options.tolerance = *tolerance;
-        } else if (name == "--to") {
-            options.replacement = ParseColorArgument(value);
-            if (!options.replacement) return UsageError("invalid color '" + value + "' for --to");
-        } else if (name == "-o") {
-            if (value.empty()) return UsageError("option -o needs a folder");
-            options.outputFolder = value;
-        } else if (name == "-j") {
-            const auto jobs = ParseBoundedInt(value, 1, 1024);
-            if (!jobs) return UsageError("invalid job count '" + value + "' (expected 1..1024)");
-            options.jobs = *jobs;
-        }
+    std::vector<std::pair<const OptionSpec*, CLI::Option*>> bound;
+    for (const OptionSpec& spec : OptionTable()) {
+        std::string names(spec.shortName);
+        if (!spec.longName.empty()) names += (names.empty() ? "" : ",") + std::string(spec.longName);
+        CLI::Option* option = spec.takesValue() ? app.add_option(names) : app.add_flag(names);
+        if (spec.takesValue())
+            option->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        else
+            option->disable_flag_override();
+        bound.emplace_back(&spec, option);
     }
 
-    if (options.command == 0) return UsageError("no pass given");
-    if (options.files.empty()) return UsageError("no input files given");
-    if (options.key && options.keyAt) return UsageError("--key and --key-at cannot be used together");
-    if (options.replacement && options.command != passes::kColorReplacement)
-        return UsageError("--to is only used by the replace pass");
-    if (!options.seeds.empty() && !options.connected) return UsageError("--seed is only used with --connected");
-    parsed.action = ParsedArguments::Action::Run;
+    const std::vector<std::string> prepared = Prepared(args);
+    std::vector<std::string> reversed(prepared.rbegin(), prepared.rend()); // CLI11 takes them so
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        return UsageError(Reworded(error, args));
+    }
+
+    ParsedArguments parsed;
+    Options& options = parsed.options;
+    for (const Action action : {Action::Help, Action::Version})
+        for (const auto& [spec, option] : bound)
+            if (spec->action == action && option->count() > 0) {
+                parsed.action = action;
+                return parsed;
+            }
+    for (const std::string& extra : app.remaining())
+        if (extra != "--") return UsageError("unknown option '" + extra + "'");
+
+    // CLI11 takes "---key" or "-5" for a name; before "--" it is a mistyped option.
+    const auto mark = std::find(args.begin(), args.end(), "--");
+    const std::size_t afterMark = mark == args.end() ? 0 : static_cast<std::size_t>(args.end() - mark - 1);
+    for (std::size_t i = 0; i + afterMark < positionals.size(); ++i)
+        if (LooksLikeOption(positionals[i])) return UsageError("unknown option '" + positionals[i] + "'");
+
+    std::vector<const OptionSpec*> given;
+    for (const auto& [spec, option] : bound) {
+        if (option->count() == 0) continue;
+        given.push_back(spec);
+        if (spec->flag) options.*(spec->flag) = true;
+        if (!spec->apply) continue;
+        for (const std::string& value : option->results())
+            if (auto error = spec->apply(options, value, *spec)) return UsageError(std::move(*error));
+    }
+
+    if (positionals.empty()) return UsageError("no pass given");
+    const std::string& pass = positionals.front();
+    const auto known = std::find_if(PassTable().begin(), PassTable().end(), [&](const PassSpec& p) { return p.name == pass; });
+    if (known == PassTable().end()) return UsageError("unknown pass '" + pass + "' (expected " + PassChoices() + ")");
+    options.command = known->command;
+    options.files.assign(positionals.begin() + 1, positionals.end());
+    if (options.files.empty() && options.lineLists.empty() && options.nulLists.empty())
+        return UsageError("no input files given");
+    if (auto broken = BrokenRule(options, given)) return UsageError(std::move(*broken));
+    if (auto twice = StandardInputTwice(options)) return UsageError(std::move(*twice));
+    if (options.print0 && options.toStandardOutput())
+        return UsageError("--print0 cannot be used with -o - (the image goes to standard output)");
+    parsed.action = Action::Run;
     return parsed;
 }
 

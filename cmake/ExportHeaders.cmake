@@ -1,11 +1,27 @@
-# A library exports its own folder, and nothing more, as <folder>/<header>:
-# through a link to the folder, alone in an include folder of its own in the
-# build tree. Only what links the library can include its headers, so an
-# include that runs against the layering does not compile.
+# A library exports the headers of its own folder, and nothing more, as
+# <folder>/<header>: through links to each header, in an include folder of
+# its own in the build tree. Subfolders with a CMakeLists.txt of their own
+# are libraries of their own and are left out; other subfolders' headers
+# are exported with their folder (app/tools/...). Only what links the library
+# can include its headers, so an include that runs against the layering does
+# not compile. `folder` is the source folder's path from the top (imaging/png).
 function(chromobrisk_export_headers target folder)
-  set(root ${CMAKE_BINARY_DIR}/exported/${folder})
-  file(MAKE_DIRECTORY ${root})
-  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  string(REPLACE "/" "_" name "${folder}")
+  set(root ${CMAKE_BINARY_DIR}/exported/${name})
+  file(REMOVE_RECURSE ${root})
+  file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(header IN LISTS headers)
+    get_filename_component(subfolder ${header} DIRECTORY)
+    if(subfolder)
+      string(REGEX REPLACE "/.*" "" top ${subfolder})
+      if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${top}/CMakeLists.txt)
+        continue()
+      endif()
+    endif()
+    get_filename_component(at ${root}/${folder}/${header} DIRECTORY)
+    file(MAKE_DIRECTORY ${at})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR}/${header} ${root}/${folder}/${header} SYMBOLIC)
+  endforeach()
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
 

@@ -4,7 +4,7 @@
 // also driven with settings taken from the input (backend, filter, bands of
 // a few rows on two threads), and Qt's reader must give the same pixels.
 #include "imaging/mgdip.h"
-#include "imaging/png_writer.h"
+#include "imaging/png/png_writer.h"
 
 #include <QCoreApplication>
 
@@ -51,7 +51,7 @@ void CheckConsistent(const mGdip::LoadedImage& loaded)
     }
 }
 
-class MemorySink final : public mGdip::detail::ByteSink {
+class MemorySink final : public imaging::ByteSink {
 public:
     bool write(const unsigned char* data, std::size_t size) override
     {
@@ -64,7 +64,8 @@ public:
 
 void CheckWriterSettings(const QImage& image, std::uint8_t choice)
 {
-    using namespace mGdip::detail;
+    using namespace imaging::png;
+    using imaging::deflate::DeflateBackend;
     PngWriterSettings settings;
     settings.backend = choice & 1 ? DeflateBackend::Thorough : DeflateBackend::Fast;
     settings.filter = static_cast<FilterChoice>((choice >> 1) % 4);
@@ -75,8 +76,7 @@ void CheckWriterSettings(const QImage& image, std::uint8_t choice)
     settings.bandBytes = std::max(rowBytes * (1 + (choice >> 4) % 4),
                                   rowBytes * static_cast<std::size_t>(image.height() / 4096));
     MemorySink sink;
-    QString reason;
-    if (!WritePng(image, sink, settings, &reason)) Fault(qPrintable(reason));
+    if (const imaging::Failure failure = WritePng(image, sink, settings)) Fault(qPrintable(failure.detail));
     const QImage again = QImage::fromData(sink.bytes, "PNG").convertToFormat(QImage::Format_ARGB32);
     if (again != image) Fault("the writer's PNG reads back with other pixels");
 }

@@ -1,17 +1,19 @@
 // libFuzzer target: the fast PNG reader against libpng. Whatever the fast
-// reader accepts, libpng must accept with the same pixels, and the reader
-// must take the same files with the same pixels when read in bands. Each input runs
+// reader accepts, libpng must accept with the same pixels; whatever it
+// refuses as damage (not declines), libpng must refuse too, but for damage
+// after the last row, which libpng only warns about. The reader must give
+// the same answer, and the same pixels, when read in bands. Each input runs
 // as it is, once more with every chunk's CRC made right, and once with the
 // zlib checksum made to match what ISA-L inflates too, so that mutations
 // reach the deflate data, the filters and the chunk rules instead of
 // stopping at a checksum. The banded reading unfilters Paeth rows on an
 // instruction set picked from the bytes, the whole one on the best the
 // processor has, so every path is checked against another and libpng.
-#include "imaging/limits.h"
-#include "imaging/png_codec.h"
-#include "imaging/png_fast_reader.h"
+#include "imaging/common/limits.h"
+#include "imaging/png/png_libpng_reader.h"
+#include "imaging/png/png_reader.h"
 #if defined(__x86_64__)
-#include "imaging/png_unfilter_paeth.h"
+#include "imaging/png/png_unfilter_paeth.h"
 #endif
 
 #include <QBuffer>
@@ -29,7 +31,8 @@
 
 namespace {
 
-using namespace mGdip::detail;
+using namespace imaging;
+using namespace imaging::png;
 
 [[noreturn]] void Fault(const char* what, const char* detail)
 {
@@ -46,7 +49,7 @@ auto DecodeBytes(const QByteArray& bytes, Decode decode)
     return decode(buffer);
 }
 
-// The one known difference (png_fast_reader.h): zlib refuses a Huffman code
+// The one known difference (png_reader.h): zlib refuses a Huffman code
 // that is incomplete, ISA-L decodes with it. Its words name nothing else.
 bool IncompleteCodeOnly(const QString& libpngReason)
 {
@@ -55,37 +58,56 @@ bool IncompleteCodeOnly(const QString& libpngReason)
     return false;
 }
 
-// The row reader, in bands of 1 to 8 rows chosen from the bytes: the
-// whole image when it takes the file, else null.
-QImage DecodeInBands(const QByteArray& bytes)
+DecodedImage DecodeWhole(QIODevice& in)
+{
+    PngReader reader(in);
+    return ReadWholeImage(reader);
+}
+
+struct BandedResult {
+    DecodedImage decoded;
+    bool atTheEnd = false; // refused by finish(), after the last row
+};
+
+// The row reader, in bands of 1 to 8 rows chosen from the bytes.
+BandedResult DecodeInBands(const QByteArray& bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    CommonPngRowReader reader(buffer);
-    if (reader.open() != FastPngOutcome::Decoded) return {};
+    PngReader reader(buffer);
+    BandedResult result;
+    if ((result.decoded.failure = reader.open())) return result;
     QImage image(reader.width(), reader.height(), QImage::Format_ARGB32);
-    if (image.isNull()) return {};
+    if (image.isNull()) {
+        result.decoded.failure = MakeFailure(FailureKind::OutOfMemory);
+        return result;
+    }
     const std::size_t wordsPerLine = static_cast<std::size_t>(image.bytesPerLine()) / 4;
     std::uint32_t step = static_cast<std::uint32_t>(qHash(bytes));
     for (std::int32_t y = 0; y < image.height();) {
         const std::int32_t rows = std::min(image.height() - y, static_cast<std::int32_t>(step % 8) + 1);
         step = step * 1103515245u + 12345u;
-        if (!reader.readRows(reinterpret_cast<std::uint32_t*>(image.scanLine(y)), wordsPerLine, rows)) return {};
+        if ((result.decoded.failure = reader.readRows(reinterpret_cast<std::uint32_t*>(image.scanLine(y)), wordsPerLine, rows)))
+            return result;
         y += rows;
     }
-    return reader.finish() ? image : QImage();
+    result.atTheEnd = true;
+    if ((result.decoded.failure = reader.finish())) return result;
+    result.atTheEnd = false;
+    result.decoded.image = std::move(image);
+    return result;
 }
 
 // DecodeInBands on a Paeth path chosen by the bytes (the best where the processor lacks it).
-QImage DecodeInBandsOnSomePath(const QByteArray& bytes)
+BandedResult DecodeInBandsOnSomePath(const QByteArray& bytes)
 {
 #if defined(__x86_64__)
     const std::size_t pick = qHash(bytes) >> 4 & 0xFF;
     ForcePaethPathForTesting(kPaethPaths[pick % std::size(kPaethPaths)]);
-    QImage image = DecodeInBands(bytes);
+    BandedResult result = DecodeInBands(bytes);
     ForcePaethPathForTesting(BestPaethPath());
-    return image;
+    return result;
 #else
     return DecodeInBands(bytes);
 #endif
@@ -93,15 +115,24 @@ QImage DecodeInBandsOnSomePath(const QByteArray& bytes)
 
 void Compare(const QByteArray& bytes)
 {
-    const FastPngResult fast = DecodeBytes(bytes, DecodeCommonPng);
-    const QImage banded = DecodeInBandsOnSomePath(bytes);
-    if (banded.isNull() != fast.image.isNull()) Fault("banded reading takes other files than the whole", fast.why);
-    if (banded != fast.image) Fault("banded reading gives other pixels than the whole", "");
-    if (fast.outcome != FastPngOutcome::Decoded) {
-        if (!fast.image.isNull()) Fault("an image with a refusal", fast.why);
+    const DecodedImage fast = DecodeBytes(bytes, DecodeWhole);
+    const BandedResult banded = DecodeInBandsOnSomePath(bytes);
+    const QByteArray why = fast.failure.detail.toUtf8();
+    if (banded.decoded.failure.kind != fast.failure.kind || banded.decoded.failure.detail != fast.failure.detail)
+        Fault("banded reading answers otherwise than the whole", why.constData());
+    if (banded.decoded.image != fast.image) Fault("banded reading gives other pixels than the whole", "");
+    if (fast.failure && !fast.image.isNull()) Fault("an image with a refusal", why.constData());
+    if (fast.failure.declined() || fast.failure.kind == FailureKind::OutOfMemory) return;
+    const DecodedImage libpng = DecodeBytes(bytes, DecodePngWithLibpng);
+    if (fast.failure) {
+        // Damage libpng must see too, unless it lies past the image data (in
+        // the stream's tail, its checksum or the chunks after it), which
+        // libpng only warns about.
+        const bool onlyWarnedAbout = banded.atTheEnd || why.endsWith("the zlib checksum is wrong")
+                                  || why.endsWith("after the image data");
+        if (!libpng.failure && !onlyWarnedAbout) Fault("the fast reader refuses what libpng takes", why.constData());
         return;
     }
-    const PngDecodeResult libpng = DecodeBytes(bytes, DecodePngWithLibpng);
     if (libpng.failure && IncompleteCodeOnly(libpng.failure.detail)) return;
     if (libpng.failure) Fault("the fast reader accepts what libpng refuses", qPrintable(libpng.failure.detail));
     if (fast.image != libpng.image) Fault("the fast reader's pixels differ from libpng's", "");
@@ -164,7 +195,7 @@ QByteArray WithAdlerFixed(QByteArray bytes)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     // Small images keep every run fast; the limit's logic is the same.
-    mGdip::SetPixelLimitForTesting(std::int64_t{1} << 22);
+    imaging::SetPixelLimitForTesting(std::int64_t{1} << 22);
     return 0;
 }
 

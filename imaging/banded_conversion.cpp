@@ -1,14 +1,12 @@
 #include "banded_conversion.h"
 
-#include "atomic_save.h"
-#include "jpeg_codec.h"
+#include "image_format.h"
 #include "mgdip.h"
-#include "png_codec.h"
-#include "png_fast_reader.h"
-#include "png_writer.h"
-#include "regular_file.h"
 
-#include <cstring>
+#include "imaging/files/atomic_save.h"
+#include "imaging/files/regular_file.h"
+#include "imaging/png/png_writer.h"
+
 #include <new>
 
 namespace mGdip {
@@ -16,63 +14,49 @@ namespace {
 
 constexpr std::int32_t kWidestBandedRow = 1 << 18; // pixels: 1 MB of ARGB32
 
-bool Opened(detail::CommonPngRowReader& reader) { return reader.open() == detail::FastPngOutcome::Decoded; }
-bool Opened(detail::JpegRowReader& reader) { return reader.open(); }
+Failure StageDeclined() { return imaging::Declined(QStringLiteral("the stage declined")); }
 
-// Either reader: open(), width(), height(), readRows() and finish() alike.
-template <class RowReader>
-bool Convert(QFile& file, const QString& output, RowStage& stage)
+// Reads, changes and writes band by band. A reader's or stage's decline
+// leaves nothing behind, as any failure of the save does.
+Failure Convert(imaging::RowReader& reader, const QString& output, RowStage& stage)
 {
-    RowReader reader(file);
-    if (!Opened(reader)) return false;
+    if (Failure opened = reader.open()) return opened;
     const std::int32_t width = reader.width(), height = reader.height();
     // Rows of megabytes would make each band a row or two and the few
     // bands in flight weigh more than the image: such files go whole.
-    if (width > kWidestBandedRow || !stage.begin(width, height)) return false;
+    if (width > kWidestBandedRow) return imaging::Declined(QStringLiteral("rows too wide for bands"));
+    if (!stage.begin(width, height)) return StageDeclined();
 
-    bool declined = false; // by the reader or the stage: not a failure to report
-    const Failure saved = detail::SaveAtomically(output, [&](detail::ByteSink& sink, QString* words) {
-        detail::PngStreamWriter writer(sink, width, height, {});
+    return imaging::files::SaveAtomically(output, [&](imaging::ByteSink& sink) -> Failure {
+        imaging::png::PngStreamWriter writer(sink, width, height, {});
         const auto wordsPerLine = static_cast<std::size_t>(width);
         for (std::int32_t top = 0; top < height;) {
             std::int32_t rows = 0;
-            std::uint32_t* band = writer.nextRows(&rows);
-            if (!band) break;
-            if (!reader.readRows(band, wordsPerLine, rows) || !stage.apply(band, wordsPerLine, top, rows)) {
-                declined = true;
-                return false;
-            }
-            if (!writer.commit(rows)) break;
+            std::uint32_t* band = writer.rows().nextRows(&rows);
+            if (!band) return writer.failure();
+            if (Failure read = reader.readRows(band, wordsPerLine, rows)) return read;
+            if (!stage.apply(band, wordsPerLine, top, rows)) return StageDeclined();
+            if (Failure committed = writer.rows().commit(rows)) return committed;
             top += rows;
         }
-        if (!reader.finish()) {
-            declined = true;
-            return false;
-        }
-        if (writer.finish()) return true;
-        *words = writer.reason();
-        return false;
+        if (Failure finished = reader.finish()) return finished;
+        return writer.finish();
     });
-    return !saved && !declined;
 }
 
 } // namespace
 
-bool ConvertInBands(const QString& input, const QString& output, RowStage& stage)
+imaging::Failure ConvertInBands(const QString& input, const QString& output, RowStage& stage)
 {
-    if (ImagingToken() == 0) return false;
+    if (ImagingToken() == 0) return imaging::MakeFailure(FailureKind::NotStarted);
     QFile file;
-    if (detail::OpenRegularFile(input, file)) return false;
-    // The format is told by the first bytes, before any block is read.
-    const QByteArray head = file.peek(sizeof detail::kPngSignature);
+    if (Failure failure = imaging::files::OpenRegularFile(input, file)) return failure;
     try {
-        if (detail::StartsWith(head, detail::kPngSignature, sizeof detail::kPngSignature))
-            return Convert<detail::CommonPngRowReader>(file, output, stage);
-        if (detail::StartsWith(head, detail::kJpegSignature, sizeof detail::kJpegSignature))
-            return Convert<detail::JpegRowReader>(file, output, stage);
-        return false;
+        const std::unique_ptr<imaging::RowReader> reader = RowReaderFor(file);
+        if (!reader) return imaging::Declined(QStringLiteral("a format read only whole"));
+        return Convert(*reader, output, stage);
     } catch (const std::bad_alloc&) {
-        return false;
+        return imaging::Declined(QStringLiteral("out of memory"));
     }
 }
 

@@ -5,6 +5,8 @@
 // both the memory and the cost of touching it, and decoding overlaps
 // encoding.
 
+#include "imaging/common/failure.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -19,19 +21,23 @@ public:
     // Before the first row; false: this image is not for this way.
     virtual bool begin(std::int32_t width, std::int32_t height) = 0;
     // Changes `count` rows (ARGB32 words, `wordsPerLine` apart), the first
-    // of them row `top`, in place. Bands come top to bottom. False: stop.
+    // of them row `top`, in place. Bands come top to bottom. False: stop,
+    // as a decline.
     virtual bool apply(std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t top, std::int32_t count) = 0;
 };
 
 // Converts the image at `input` into a PNG at `output`, saved as
 // SaveImageAsPng saves. Two kinds of file take this way, told by their first
-// bytes: the common PNG (8-bit grey or colour, with or without alpha, not
-// interlaced, nothing unusual) and the JPEG whose EXIF orientation, if any,
-// is upright; either at most 262,144 pixels wide. True when the result is
-// written. False when the file cannot go this way: another format or layout,
-// anything the reader does not take at once, a stage that declines, or a
-// failure of any kind. Nothing is written then, and loading, changing and
-// saving the whole image gives the same result, or says what is wrong.
-bool ConvertInBands(const QString& input, const QString& output, RowStage& stage);
+// bytes (image_format.h): the common PNG (8-bit grey or colour, with or
+// without alpha, not interlaced, nothing unusual) and the JPEG whose EXIF
+// orientation, if any, is upright; either at most 262,144 pixels wide.
+//
+// None: the result is written. Declined: the file is not for this way
+// (another format or layout, one the reader leaves to libpng, a stage that
+// declines); nothing is written, and loading, changing and saving the whole
+// image gives the same result or says what is wrong. Any other failure is the
+// file's answer, the same the whole image would give (damage found in the
+// last rows too); nothing is written then either.
+imaging::Failure ConvertInBands(const QString& input, const QString& output, RowStage& stage);
 
 } // namespace mGdip

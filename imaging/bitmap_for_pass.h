@@ -4,7 +4,6 @@
 // pass driver alone writes, and becomes a surface only once it is painted.
 
 #include "image.h"
-#include "status.h"
 
 #include "passes/pass_images.h"
 

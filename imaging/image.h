@@ -1,5 +1,6 @@
 #pragma once
-// Image and surface handles as value types.
+// Image and surface handles as value types, and the status the wrapper's
+// operations answer with.
 //
 // Image: a decoded image or a bitmap, always 32-bit non-premultiplied ARGB
 // (QImage::Format_ARGB32, whose pixels are exactly the 0xAARRGGBB values the
@@ -19,6 +20,25 @@
 #include <utility>
 
 namespace mGdip {
+
+// Status codes of the imaging operations: 0 is success. The values follow the
+// numbering the original imaging library used, so logs and tests stay stable.
+enum class ImagingStatus : std::int32_t {
+    Ok = 0,
+    GenericError = 1,        // damaged or truncated image data
+    InvalidParameter = 2,    // no image, no file name, a folder or device to read
+    OutOfMemory = 3,
+    NotImplemented = 6,      // no PNG encoder, or the platform cannot decode
+    Win32Error = 7,          // an operating-system call failed (file system)
+    WrongState = 8,
+    FileNotFound = 10,
+    ValueOverflow = 11,      // an image beyond the size limits
+    AccessDenied = 12,       // cannot read or create the file, or something stands in the way
+    UnknownImageFormat = 13, // empty, or no format that can be read
+    NotInitialized = 18,
+};
+
+constexpr bool Succeeded(ImagingStatus s) noexcept { return s == ImagingStatus::Ok; }
 
 class Image {
 public:

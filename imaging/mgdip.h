@@ -5,15 +5,22 @@
 //
 // Operations return an ImagingStatus and leave their outputs untouched when
 // they fail.
+//
+// The codecs, files and shared pieces below this wrapper live in their own
+// namespaces (imaging, imaging::png, ...); the few names of theirs that the
+// window and the batch tool use are the wrapper's too, below.
 
 #include "bitmap_for_pass.h"
 #include "encoder_clsid.h"
-#include "failure.h"
 #include "image.h"
-#include "limits.h"
-#include "status.h"
+#include "pixels.h"
 
-#include "passes/color_model.h"
+#include "imaging/common/encoder_threads.h"
+#include "imaging/common/failure.h"
+#include "imaging/common/limits.h"
+#include "imaging/files/file_naming.h"
+#include "imaging/files/file_path.h"
+#include "imaging/files/temporary_files.h"
 
 #include <QString>
 
@@ -21,6 +28,33 @@
 #include <functional>
 
 namespace mGdip {
+
+// ---- names from below the wrapper ------------------------------------------
+
+using imaging::Describe;
+using imaging::Failure;
+using imaging::FailureKind;
+using imaging::FileInProgress;
+using imaging::IsSavingFailure;
+using imaging::KindName;
+using imaging::MakeFailure;
+using imaging::TooLargeFailure;
+using imaging::kMaxImagePixels;
+using imaging::kMaxImageWidth;
+using imaging::PixelLimit;
+using imaging::SetPixelLimitForTesting;
+using imaging::files::DisplayPath;
+using imaging::files::FolderOfPath;
+using imaging::files::LastPathComponent;
+using imaging::files::PathFromBytes;
+using imaging::files::PathFromLocalUrl;
+using imaging::files::PathToBytes;
+using imaging::files::ResultFileNameFor;
+using imaging::files::SourceFileNameOf;
+using imaging::files::TemporaryFileGuard;
+
+// The status code an operation returns for a failure of this kind.
+ImagingStatus StatusOf(FailureKind kind) noexcept;
 
 // ---- start-up and shutdown ------------------------------------------------
 
@@ -45,6 +79,11 @@ void SetMessagePresenter(MessagePresenter presenter);
 // Message style of a critical error with an OK button.
 inline constexpr std::int32_t kCriticalMessageStyle = 16;
 
+// Test seam: replaces the check of what the platform can decode and encode,
+// so start-up failure can be exercised. An empty probe restores the real one.
+using PlatformProbe = std::function<bool()>;
+void SetPlatformProbeForTesting(PlatformProbe probe);
+
 // ---- decoding -------------------------------------------------------------
 
 struct LoadedImage {
@@ -64,44 +103,6 @@ LoadedImage LoadImageFile(const QString& path);
 // 0 for a null image.
 std::int32_t ImageWidthOf(const Image& image) noexcept;
 std::int32_t ImageHeightOf(const Image& image) noexcept;
-
-// ---- bitmaps, surfaces, pixels --------------------------------------------
-
-// The work bitmap's pixel format: 32 bits per pixel, non-premultiplied ARGB.
-inline constexpr std::int32_t kPixelFormat32bppARGB = 2498570; // 0x26200A
-
-// A zero-filled (fully transparent black) bitmap to draw on. Fails with
-// InvalidParameter for a non-positive size or another pixel format, and with
-// OutOfMemory when the pixels cannot be allocated; `bitmap` is then unchanged.
-ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                               Surface& bitmap);
-
-// As CreateWorkBitmap, for a pass to paint: memory of a released bitmap of
-// the same size is reused without clearing (see BitmapForPass).
-ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                                      BitmapForPass& bitmap);
-
-// Touches the memory of a coming work bitmap now (when an image is loaded),
-// so the first pass does not pay for fresh memory.
-void PrepareWorkBitmap(std::int32_t width, std::int32_t height);
-
-// A surface over a picture box's backing image.
-Surface BindSurface(QImage backing);
-
-// Fails (output untouched) outside the image or for a null image.
-ImagingStatus ReadPixel(const Image& image, std::int32_t x, std::int32_t y, passes::Argb& out);
-
-// Paints one pixel with source-over compositing: alpha 0 changes nothing, a
-// pixel that was fully transparent takes `color` exactly.
-ImagingStatus PaintPixel(const Surface& surface, std::int32_t x, std::int32_t y, passes::Argb color);
-
-// Draws image's (0, 0, width, height) at the surface's top-left, unscaled,
-// source-over, clipped to both.
-ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std::int32_t width,
-                                std::int32_t height);
-
-// Fills the whole surface with `color` (replacing, not blending).
-ImagingStatus ClearSurface(const Surface& surface, passes::Argb color);
 
 // ---- encoding ---------------------------------------------------------------
 

@@ -1,6 +1,8 @@
 // The work bitmap, surfaces, and single-pixel and whole-image drawing.
-#include "bitmap_memory.h"
-#include "mgdip.h"
+#include "pixels.h"
+
+#include "imaging/common/bitmap_memory.h"
+#include "imaging/common/limits.h"
 
 #include <QPainter>
 
@@ -47,12 +49,12 @@ namespace {
 
 // A null image with the status of the failure, or the bitmap's memory.
 ImagingStatus AllocateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                                 detail::Contents contents, QImage& image)
+                                 imaging::Contents contents, QImage& image)
 {
     if (width <= 0 || height <= 0 || pixelFormat != kPixelFormat32bppARGB)
         return ImagingStatus::InvalidParameter;
-    if (std::int64_t{width} * height > kMaxImagePixels) return ImagingStatus::OutOfMemory;
-    image = detail::AllocateBitmap(width, height, contents);
+    if (std::int64_t{width} * height > imaging::kMaxImagePixels) return ImagingStatus::OutOfMemory;
+    image = imaging::AllocateBitmap(width, height, contents);
     return image.isNull() ? ImagingStatus::OutOfMemory : ImagingStatus::Ok;
 }
 
@@ -62,7 +64,7 @@ ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int
                                Surface& bitmap)
 {
     QImage image;
-    const ImagingStatus status = AllocateWorkBitmap(width, height, pixelFormat, detail::Contents::Zeroed, image);
+    const ImagingStatus status = AllocateWorkBitmap(width, height, pixelFormat, imaging::Contents::Zeroed, image);
     if (status == ImagingStatus::Ok) bitmap = Surface(std::move(image));
     return status;
 }
@@ -72,12 +74,12 @@ ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, s
 {
     QImage image;
     const ImagingStatus status =
-        AllocateWorkBitmap(width, height, pixelFormat, detail::Contents::Unspecified, image);
+        AllocateWorkBitmap(width, height, pixelFormat, imaging::Contents::Unspecified, image);
     if (status == ImagingStatus::Ok) bitmap.adopt(std::move(image));
     return status;
 }
 
-void PrepareWorkBitmap(std::int32_t width, std::int32_t height) { detail::PrepareBitmapMemory(width, height); }
+void PrepareWorkBitmap(std::int32_t width, std::int32_t height) { imaging::PrepareBitmapMemory(width, height); }
 
 Surface BindSurface(QImage backing) { return Surface(std::move(backing)); }
 
@@ -107,10 +109,18 @@ ImagingStatus PaintPixel(const Surface& surface, std::int32_t x, std::int32_t y,
 ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std::int32_t width,
                                 std::int32_t height)
 {
-    if (surface.isNull() || image.isNull()) return ImagingStatus::InvalidParameter;
+    return DrawImagePartOneToOne(surface, image, 0, 0, width, height);
+}
+
+ImagingStatus DrawImagePartOneToOne(const Surface& surface, const Image& image, std::int32_t left, std::int32_t top,
+                                    std::int32_t width, std::int32_t height)
+{
+    if (surface.isNull() || image.isNull() || left < 0 || top < 0) return ImagingStatus::InvalidParameter;
     QImage& target = *surface.target();
-    const std::int32_t w = std::min({width, image.width(), target.width()});
-    const std::int32_t h = std::min({height, image.height(), target.height()});
+    // Only the part that lands on the surface is read: a pan over a large
+    // image costs a box of pixels, not the image.
+    const std::int32_t w = std::min({width, image.width() - std::min(left, image.width()), target.width()});
+    const std::int32_t h = std::min({height, image.height() - std::min(top, image.height()), target.height()});
     if (w <= 0 || h <= 0) return ImagingStatus::Ok;
     if (target.format() == QImage::Format_ARGB32) {
         // Straight alpha, as PaintPixel: QPainter would round-trip the
@@ -118,14 +128,14 @@ ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std:
         const passes::ConstPixelView source = image.pixels();
         for (std::int32_t y = 0; y < h; ++y) {
             auto* dst = reinterpret_cast<std::uint32_t*>(target.scanLine(y));
-            const std::uint32_t* src = source.row(y);
+            const std::uint32_t* src = source.row(top + y) + left;
             for (std::int32_t x = 0; x < w; ++x) dst[x] = SourceOver(src[x], dst[x]);
         }
         return ImagingStatus::Ok;
     }
     QPainter painter(&target);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(QPoint(0, 0), image.qimage(), QRect(0, 0, w, h));
+    painter.drawImage(QPoint(0, 0), image.qimage(), QRect(left, top, w, h));
     return ImagingStatus::Ok;
 }
 

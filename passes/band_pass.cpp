@@ -8,12 +8,8 @@ BandPass::BandPass(std::int32_t command, const ArgbChannels& key, std::int32_t t
                    const ArgbChannels& replacement)
     : parameters_{key, tolerance, DeltasOnto(key, replacement)}
 {
-    switch (command) {
-    case kSimpleRemoval: kernel_.emplace<SimpleRemovalKernel>(); break;
-    case kAlphaRestoringRemoval: kernel_.emplace<AlphaRestoringKernel>(); break;
-    case kColorReplacement: kernel_.emplace<ColorReplacementKernel>(); break;
-    default: break;
-    }
+    WithKernelOf(
+        command, [&](auto kernel) { kernel_.emplace<typename decltype(kernel)::type>(); }, [] {});
 }
 
 void BandPass::run(const PixelView& band)

@@ -38,12 +38,9 @@ ConnectedRun RunConnectedPassCommand(std::int32_t command, const ConstPixelView&
                                      const ArgbChannels& replacement, std::span<const PixelPoint> seeds)
 {
     const PassParameters p{key, tolerance, DeltasOnto(key, replacement)};
-    switch (command) {
-    case kSimpleRemoval: return Run<SimpleRemovalKernel>(source, work, p, seeds);
-    case kAlphaRestoringRemoval: return Run<AlphaRestoringKernel>(source, work, p, seeds);
-    case kColorReplacement: return Run<ColorReplacementKernel>(source, work, p, seeds);
-    default: return {};
-    }
+    return WithKernelOf(
+        command, [&](auto kernel) { return Run<typename decltype(kernel)::type>(source, work, p, seeds); },
+        [] { return ConnectedRun{}; });
 }
 
 } // namespace passes

@@ -10,12 +10,9 @@ PassOutcome RunPassCommand(std::int32_t command, const PassImages& images, std::
 {
     const ChannelDeltas deltas = DeltasOnto(key, replacement);
     const auto current = [&] { return PassParameters{key, tolerance, deltas}; };
-    switch (command) {
-    case kSimpleRemoval: return RunPass<SimpleRemovalKernel>(images, width, height, current);
-    case kAlphaRestoringRemoval: return RunPass<AlphaRestoringKernel>(images, width, height, current);
-    case kColorReplacement: return RunPass<ColorReplacementKernel>(images, width, height, current);
-    default: return PassOutcome::Completed;
-    }
+    return WithKernelOf(
+        command, [&](auto kernel) { return RunPass<typename decltype(kernel)::type>(images, width, height, current); },
+        [] { return PassOutcome::Completed; });
 }
 
 } // namespace passes

@@ -26,6 +26,26 @@ using SimpleRemovalKernel = PointKernel<SimpleRemovalPass>;
 using AlphaRestoringKernel = PointKernel<AlphaRestoringRemovalPass, AlphaRestoringSchedule>;
 using ColorReplacementKernel = PointKernel<ColorReplacementPass, ColorReplacementSchedule>;
 
+// A kernel type as a value, for the command table.
+template <class Kernel>
+struct KernelOf {
+    using type = Kernel;
+};
+
+// The one table from command to kernel: calls `run(KernelOf<Kernel>{})` with
+// the command's kernel, or `unknown()` for a command that is none, and
+// returns what it returns. Every way of running a pass goes through here.
+template <class Run, class Unknown>
+decltype(auto) WithKernelOf(std::int32_t command, Run&& run, Unknown&& unknown)
+{
+    switch (command) {
+    case kSimpleRemoval: return run(KernelOf<SimpleRemovalKernel>{});
+    case kAlphaRestoringRemoval: return run(KernelOf<AlphaRestoringKernel>{});
+    case kColorReplacement: return run(KernelOf<ColorReplacementKernel>{});
+    default: return unknown();
+    }
+}
+
 // Runs pass `command` over width x height pixels of images.source into
 // images.work (clipped to both). `key` and `tolerance` are read by reference
 // before the first pixel and after every yield. The replacement color (alpha

@@ -12,9 +12,33 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace {
+
+// How many times `file` was opened while `run` ran. Closes are watched too,
+// so that two opens in a row are not merged into one event.
+int OpensDuring(const QString& file, const std::function<void()>& run)
+{
+    const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    EXPECT_GE(watcher, 0);
+    EXPECT_GE(::inotify_add_watch(watcher, mGdip::PathToBytes(file).constData(), IN_OPEN | IN_CLOSE), 0);
+    run();
+    int opens = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got; (got = ::read(watcher, events, sizeof events)) > 0;)
+        for (const char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            opens += (event->mask & IN_OPEN) != 0;
+            at += sizeof(inotify_event) + event->len;
+        }
+    ::close(watcher);
+    return opens;
+}
 
 class BandedProcessing : public testsupport::TempFolderTest {
 protected:
@@ -56,7 +80,7 @@ protected:
         return options;
     }
 
-    cli::FileJob Job(const QString& input) const { return {input, path(QStringLiteral("out.png")), std::nullopt}; }
+    cli::FileJob Job(const QString& input) const { return {input, path(QStringLiteral("out.png")), std::nullopt, {}}; }
 };
 
 // An EXIF orientation tag (APP1 right after SOI, big-endian, one entry).
@@ -106,7 +130,7 @@ TEST_F(BandedProcessing, GivesTheWholeImagesResultForEveryPassAndKey)
             options.replacement = cli::ColorArgument{std::nullopt, 250, 10, 20};
             const passes::ArgbChannels replacement{key.A, 250, 10, 20};
 
-            ASSERT_TRUE(cli::ProcessInBands(options, Job(in.input)));
+            ASSERT_FALSE(cli::ProcessInBands(options, in.input, path(QStringLiteral("out.png"))));
             QImage expected = decoded.copy();
             const passes::PixelView pixels{reinterpret_cast<std::uint32_t*>(expected.bits()), expected.bytesPerLine() / 4,
                                            expected.width(), expected.height()};
@@ -120,7 +144,7 @@ TEST_F(BandedProcessing, GivesTheWholeImagesResultForEveryPassAndKey)
     }
 }
 
-TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
+TEST_F(BandedProcessing, DeclinesOrRefusesWhatItCannotTakeAndWritesNothing)
 {
     const QString good = WriteScene(QStringLiteral("scene.png"));
     QByteArray bytes = testsupport::ReadBytes(good);
@@ -147,31 +171,37 @@ TEST_F(BandedProcessing, DeclinesWhatItCannotTakeAndWritesNothing)
     keyBelowFirstBand.keyAt = cli::PixelPosition{5, 1700};
     cli::Options keyGiven = Base(passes::kSimpleRemoval);
     keyGiven.key = cli::ColorArgument{std::nullopt, 52, 188, 96};
+    using Kind = mGdip::FailureKind;
     const struct {
         const char* what;
         const cli::Options& options;
         QString input, output;
+        Kind answer; // Declined: left to the whole image; any other: the file's answer
     } cases[] = {
-        {"damaged at its end", keyGiven, damaged, path(QStringLiteral("out.png"))},
-        {"a JPEG turned by its EXIF orientation", keyGiven, rotated, path(QStringLiteral("out.png"))},
-        {"a JPEG cut short", keyGiven, cut, path(QStringLiteral("out.png"))},
-        {"a progressive JPEG cut short", keyGiven, cutScans, path(QStringLiteral("out.png"))},
-        {"a palette", keyGiven, palette, path(QStringLiteral("out.png"))},
-        {"a key below the first band", keyBelowFirstBand, good, path(QStringLiteral("out.png"))},
-        {"rows of over a megabyte", keyGiven, wide, path(QStringLiteral("out.png"))},
-        {"a missing input", keyGiven, path(QStringLiteral("none.png")), path(QStringLiteral("out.png"))},
-        {"a missing output folder", keyGiven, good, path(QStringLiteral("none/out.png"))},
+        {"damaged at its end", keyGiven, damaged, path(QStringLiteral("out.png")), Kind::Damaged},
+        {"a JPEG turned by its EXIF orientation", keyGiven, rotated, path(QStringLiteral("out.png")), Kind::Declined},
+        {"a JPEG cut short", keyGiven, cut, path(QStringLiteral("out.png")), Kind::Truncated},
+        {"a progressive JPEG cut short", keyGiven, cutScans, path(QStringLiteral("out.png")), Kind::Truncated},
+        {"a palette", keyGiven, palette, path(QStringLiteral("out.png")), Kind::Declined},
+        {"a key below the first band", keyBelowFirstBand, good, path(QStringLiteral("out.png")), Kind::Declined},
+        {"rows of over a megabyte", keyGiven, wide, path(QStringLiteral("out.png")), Kind::Declined},
+        {"a missing input", keyGiven, path(QStringLiteral("none.png")), path(QStringLiteral("out.png")), Kind::NotFound},
+        {"a missing output folder", keyGiven, good, path(QStringLiteral("none/out.png")), Kind::FolderMissing},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_FALSE(cli::ProcessInBands(c.options, {c.input, c.output, std::nullopt}));
+        const mGdip::Failure failure = cli::ProcessInBands(c.options, c.input, c.output);
+        EXPECT_EQ(failure.kind, c.answer) << mGdip::KindName(failure.kind);
         EXPECT_EQ(testsupport::EntriesOf(folder()), inputs); // no result, no temporary file
     }
-    // The whole-image way then decides: damaged and truncated files are
-    // refused with the decoder's reason.
+    // Damaged and truncated files are refused with the reason the whole
+    // image gives.
+    // Damage found late is the file's answer: the file is opened (and
+    // decoded) once, not again whole.
     for (const QString& refused : {damaged, cut, cutScans}) {
         SCOPED_TRACE(qPrintable(refused));
-        const cli::FileOutcome outcome = cli::ProcessFile(keyGiven, Job(refused));
+        cli::FileOutcome outcome;
+        EXPECT_EQ(OpensDuring(refused, [&] { outcome = cli::ProcessFile(keyGiven, Job(refused)); }), 1);
         ASSERT_TRUE(outcome.failure);
         const mGdip::LoadedImage whole = mGdip::LoadImageFile(refused);
         EXPECT_EQ(*outcome.failure, whole.reason);

@@ -4,7 +4,6 @@
 #include "process_runner.h"
 
 #include "fixtures/sample_files.h"
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QDir>
@@ -39,16 +38,6 @@ protected:
         ASSERT_TRUE(testsupport::WriteBytes(path(name), fixtures::EncodeWithQt(testsupport::RandomArgb(6, 5, seed), "png")));
     }
 
-    // Writes to a path given by its bytes (QFile would re-encode them).
-    static bool WriteAt(const QByteArray& bytesOfPath, const QByteArray& content)
-    {
-        FILE* file = std::fopen(bytesOfPath.constData(), "wb");
-        if (!file) return false;
-        const bool wrote = std::fwrite(content.constData(), 1, static_cast<std::size_t>(content.size()), file)
-                        == static_cast<std::size_t>(content.size());
-        return std::fclose(file) == 0 && wrote;
-    }
-
     bool IsPng(const QString& file) const
     {
         return mGdip::LoadImageFile(file).failure.kind == mGdip::FailureKind::None;
@@ -81,8 +70,8 @@ TEST_F(CliHostile, LinksAtResultPathsAreRefusedAndTheirTargetsUntouched)
 TEST_F(CliHostile, NamesThatAreNotUtf8AreKeptByteForByteAndShownEscaped)
 {
     const QByteArray here = QFile::encodeName(folder());
-    ASSERT_TRUE(WriteAt(here + "/lat\xE9.png", fixtures::EncodeWithQt(testsupport::RandomArgb(3, 3, 1), "png")));
-    ASSERT_TRUE(WriteAt(here + "/lat\xE8.png", fixtures::EncodeWithQt(testsupport::RandomArgb(3, 3, 2), "png")));
+    ASSERT_TRUE(testsupport::WriteBytesAt(here + "/lat\xE9.png", fixtures::EncodeWithQt(testsupport::RandomArgb(3, 3, 1), "png")));
+    ASSERT_TRUE(testsupport::WriteBytesAt(here + "/lat\xE8.png", fixtures::EncodeWithQt(testsupport::RandomArgb(3, 3, 2), "png")));
     ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("out")));
     const ShellResult r = Shell(QStringLiteral("\"$CLI\" simple -o out $'lat\\xe9.png' $'lat\\xe8.png' $'gone\\xff.png'"));
     EXPECT_EQ(r.exitCode, 1);

@@ -1,7 +1,11 @@
 #include "cli/color_argument.h"
+#include "cli/color_names.h"
+#include "cli/option_table.h"
 #include "cli/options.h"
 
 #include "passes/pass_command.h"
+
+#include <QColor>
 
 #include <gtest/gtest.h>
 
@@ -45,11 +49,35 @@ TEST(ParseColorArgument, RejectsMalformedColours)
         "", "#", "1,2", "1,2,3,4,5", "256,0,0", "0,0,0,256", "-1,0,0", "1,,3", "1,2,3,", ",1,2,3",
         " 1,2,3", "1, 2,3", "1,2,3 ", "1.5,2,3", "a,b,c", "+1,2,3", "0x10,0,0", "1e2,0,0",
         "#12345", "#1234567", "#123456789", "#GG0000", "#12 456", "#-1-1-1", "#+1+1+1", "#-1FFFFFF",
-        "123456", "#0x1234", "red",
+        "123456", "#0x1234", "#12", "#12345", "#ggg", "#-12", "re d", "redd", "white ", "",
     };
     for (const char* text : bad) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(ParseColorArgument(text).has_value());
+    }
+}
+
+TEST(ParseColorArgument, ShortHexAndNamesInAnyCase)
+{
+    ExpectColor("#fA0", std::nullopt, 0xFF, 0xAA, 0x00); // each digit doubled
+    ExpectColor("#8F00", 0x88, 0xFF, 0x00, 0x00);        // alpha first, as in #AARRGGBB
+    ExpectColor("white", std::nullopt, 255, 255, 255);   // a name says no alpha, like R,G,B
+    ExpectColor("WHITE", std::nullopt, 255, 255, 255);
+    ExpectColor("Lime", std::nullopt, 0, 255, 0);
+    ExpectColor("RebeccaPurple", std::nullopt, 0x66, 0x33, 0x99);
+    ExpectColor("transparent", 0, 0, 0, 0);
+
+    // Every name is the colour Qt's SVG table gives it, and no SVG name is missing.
+    for (const cli::NamedColor& named : cli::ColorNames()) {
+        SCOPED_TRACE(std::string(named.name));
+        const QColor qt = QColor::fromString(QLatin1String(named.name.data(), static_cast<qsizetype>(named.name.size())));
+        if (named.name == "rebeccapurple" && !qt.isValid()) continue; // newer than Qt's table
+        ASSERT_TRUE(qt.isValid());
+        EXPECT_EQ(qt.rgba(), named.argb);
+    }
+    for (const QString& name : QColor::colorNames()) {
+        SCOPED_TRACE(qPrintable(name));
+        EXPECT_TRUE(cli::FindColorName(name.toStdString()).has_value());
     }
 }
 
@@ -246,6 +274,97 @@ TEST(ParseArguments, ConnectedSeedsAndTrim)
         SCOPED_TRACE(testing::PrintToString(bad));
         UsageErrorOf(bad);
     }
+}
+
+// Every ranged option of the table, under either of its names, with the
+// value separate and attached: its ends taken, one past each end refused
+// with the range named.
+TEST(ParseArguments, EveryRangeOfTheTable)
+{
+    for (const cli::OptionSpec& spec : cli::OptionTable()) {
+        if (!spec.range) continue;
+        for (const std::string_view name : {spec.shortName, spec.longName}) {
+            if (name.empty()) continue;
+            const std::string option(name);
+            SCOPED_TRACE(option);
+            const std::string attached = name.size() == 2 ? option : option + "=";
+            const cli::IntRange range = *spec.range;
+            for (const int inside : {range.low, range.high}) {
+                EXPECT_EQ(ParseArguments({"simple", option, std::to_string(inside), "f"}).action, Action::Run);
+                EXPECT_EQ(ParseArguments({"simple", attached + std::to_string(inside), "f"}).action, Action::Run);
+            }
+            for (const int outside : {range.low - 1, range.high + 1}) {
+                const std::string error = UsageErrorOf({"simple", attached + std::to_string(outside), "f"});
+                std::string quoted = "'";
+                (quoted += std::to_string(outside)) += '\'';
+                EXPECT_NE(error.find(quoted), std::string::npos) << error;
+                EXPECT_NE(error.find("(expected " + range.text() + ")"), std::string::npos) << error;
+            }
+        }
+    }
+}
+
+// The messages scripts may read, word for word.
+TEST(ParseArguments, UsageErrorsWordForWord)
+{
+    const struct {
+        Args args;
+        const char* error;
+    } cases[] = {
+        {{"simple", "--key", "1,2,3", "--key-at", "0,0", "f"}, "--key and --key-at cannot be used together"},
+        {{"simple", "--to", "red", "f"}, "--to is only used by the replace pass"},
+        {{"simple", "--seed", "1,1", "f"}, "--seed is only used with --connected"},
+        {{"simple", "--tolerance", "256", "f"}, "invalid tolerance '256' (expected 0..255)"},
+        {{"simple", "-j0", "f"}, "invalid job count '0' (expected 1..1024)"},
+        {{"simple", "--jobs=x", "f"}, "invalid job count 'x' (expected 1..1024)"},
+        {{"simple", "--key-at", "1", "f"}, "invalid position '1' for --key-at (expected X,Y)"},
+        {{"simple", "-o", "", "f"}, "option -o needs a folder"},
+        {{"simple", "--output=", "f"}, "option -o needs a folder"}, // the file stays a file
+        {{"simple", "f", "--key"}, "option --key needs a value"},
+        {{"simple", "f", "-qo"}, "option -o needs a value"},
+        {{"simple", "--frobnicate", "f"}, "unknown option '--frobnicate'"},
+        {{"simple", "--trim=1", "f"}, "unknown option '--trim=1'"},
+        {{"simple", "-5", "f"}, "unknown option '-5'"},
+        {{"blur", "f"}, "unknown pass 'blur' (expected simple, alpha or replace)"},
+        {{"simple"}, "no input files given"},
+        {{"--trim"}, "no pass given"},
+        {{"simple", "--overwrite", "--skip-existing", "f"}, "--overwrite and --skip-existing cannot be used together"},
+        {{"simple", "-q", "-v", "f"}, "-q and -v cannot be used together"},
+        {{"simple", "--quiet", "--print0", "f"}, "-q and --print0 cannot be used together"},
+        {{"simple", "--print0", "-o", "-", "f"}, "--print0 cannot be used with -o - (the image goes to standard output)"},
+        {{"simple", "-", "--", "-"}, "standard input (-) can be read only once"},
+        {{"simple", "--files-from", "-", "-"}, "standard input (-) can be read only once"},
+        {{"simple", "--files-from", "", "f"}, "option --files-from needs a file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_EQ(UsageErrorOf(c.args), c.error);
+    }
+    const std::string color = UsageErrorOf({"replace", "--to", "#12345", "f"});
+    EXPECT_EQ(color.rfind("invalid color '#12345' for --to (expected ", 0), 0u) << color;
+    EXPECT_NE(color.find("#RGB"), std::string::npos) << color;
+    EXPECT_NE(color.find("white"), std::string::npos) << color;
+}
+
+TEST(ParseArguments, NewOptionsAndTheirLongAndShortForms)
+{
+    const cli::Options options = Runs({"simple", "-rqo-", "--skip-existing", "--files-from", "list", "--files0-from=-",
+                                       "--jobs", "3", "x"});
+    EXPECT_TRUE(options.recursive);
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.skipExisting);
+    EXPECT_TRUE(options.toStandardOutput());
+    EXPECT_EQ(options.lineLists, Args{"list"});
+    EXPECT_EQ(options.nulLists, Args{"-"});
+    EXPECT_EQ(options.jobs, 3);
+    EXPECT_FALSE(options.overwrite);
+
+    const cli::Options more = Runs({"simple", "--recursive", "--overwrite", "-v", "--print0", "--output", "out",
+                                    "--files-from=a", "--files-from", "b"});
+    EXPECT_TRUE(more.recursive && more.overwrite && more.verbose && more.print0);
+    EXPECT_EQ(more.outputFolder, "out");
+    EXPECT_EQ(more.lineLists, (Args{"a", "b"}));
+    EXPECT_TRUE(more.files.empty()); // the lists name the inputs
 }
 
 TEST(ParseArguments, HelpAndVersionWinOverTheRest)

@@ -194,6 +194,7 @@ TEST_F(CliRun, UsageErrorsExitWithTwoAndTheUsage)
         {QStringLiteral("simple"), QStringLiteral("--to"), QStringLiteral("1,2,3"), input},
         {QStringLiteral("simple"), QStringLiteral("--key=1,2,3"), QStringLiteral("--key-at=0,0"), input},
         {QStringLiteral("simple"), QStringLiteral("-j"), QStringLiteral("0"), input},
+        {QStringLiteral("simple"), QStringLiteral("--files-from"), QStringLiteral("no-such-list")},
     };
     const QStringList before = EntriesOf(folder());
     for (const QStringList& args : cases) {
@@ -292,9 +293,11 @@ TEST_F(CliRun, ParallelRunsGiveTheSameFiles)
     for (const QString& pass : {QStringLiteral("simple"), QStringLiteral("alpha"), QStringLiteral("replace")}) {
         SCOPED_TRACE(qPrintable(pass));
         const CliResult serial = Run(QStringList{pass, QStringLiteral("--tolerance=90"), QStringLiteral("-j"),
-                                                 QStringLiteral("1"), QStringLiteral("-o"), one} + inputs);
+                                                 QStringLiteral("1"), QStringLiteral("--overwrite"), QStringLiteral("-o"), one}
+                                     + inputs);
         const CliResult parallel = Run(QStringList{pass, QStringLiteral("--tolerance=90"), QStringLiteral("-j4"),
-                                                   QStringLiteral("-o"), four} + inputs);
+                                                   QStringLiteral("--overwrite"), QStringLiteral("-o"), four}
+                                       + inputs);
         ASSERT_EQ(serial.exitCode, 0) << qPrintable(serial.err);
         ASSERT_EQ(parallel.exitCode, 0) << qPrintable(parallel.err);
         ASSERT_EQ(EntriesOf(one).size(), 9);
@@ -342,7 +345,7 @@ TEST_F(CliRun, ConnectedKeepsEnclosedKeyColorsAndTrimCropsTheMargin)
 
     // From a seed instead: only that pixel's run goes; the border stays.
     r = Run({QStringLiteral("simple"), QStringLiteral("--connected"), QStringLiteral("--seed=2,2"),
-             QStringLiteral("-o"), out, logo});
+             QStringLiteral("--overwrite"), QStringLiteral("-o"), out, logo});
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     std::vector<std::uint32_t> seeded = PixelsOfFile(logo);
     seeded[2 * 7 + 2] = 0;

@@ -3,7 +3,7 @@
 #include "imaging_test_support.h"
 
 #include "fixtures/sample_files.h"
-#include "imaging/jpeg_codec.h"
+#include "imaging/jpeg/jpeg_reader.h"
 #include "imaging/mgdip.h"
 
 #include <QBuffer>
@@ -123,9 +123,10 @@ TEST_F(JpegDecode, HarmlessQuirksAreCountedAndAccepted)
         QByteArray copy = bytes;
         QBuffer buffer(&copy);
         buffer.open(QIODevice::ReadOnly);
-        const mGdip::detail::JpegDecodeResult result = mGdip::detail::DecodeJpeg(buffer);
+        imaging::jpeg::JpegReader reader(buffer, imaging::jpeg::JpegReader::Rows::AsStored);
+        const imaging::DecodedImage result = imaging::ReadWholeImage(reader);
         EXPECT_EQ(result.failure.kind, mGdip::FailureKind::None) << qPrintable(mGdip::Describe(result.failure));
-        EXPECT_EQ(result.benignWarnings, warnings);
+        EXPECT_EQ(reader.benignWarnings(), warnings);
     }
     EXPECT_EQ(testsupport::FirstDifference(LoadOk(padded), LoadOk(clean)), -1);
 }

@@ -2,7 +2,6 @@
 // usable for loading and saving whatever their bytes.
 #include "imaging_test_support.h"
 
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QUrl>

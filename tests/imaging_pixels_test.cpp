@@ -395,6 +395,25 @@ TEST_F(DrawImageOneToOne, IsClippedToASmallerSurface)
     ExpectDrawn(2, 2, 4, 3);
 }
 
+TEST_F(DrawImageOneToOne, APartStartingInsideTheImageLandsAtTheTopLeftOfEitherKindOfSurface)
+{
+    // The work bitmap (straight alpha) and a picture box's opaque backing.
+    for (const QImage::Format format : {QImage::Format_ARGB32, QImage::Format_RGB32}) {
+        for (const QPoint from : {QPoint(1, 1), QPoint(3, 0), QPoint(0, 2), QPoint(4, 3)}) {
+            const mGdip::Surface surface = mGdip::BindSurface(QImage(3, 3, format));
+            ASSERT_EQ(mGdip::ClearSurface(surface, A(kBackground)), ImagingStatus::Ok);
+            ASSERT_EQ(mGdip::DrawImagePartOneToOne(surface, mGdip::Image(Source()), from.x(), from.y(), 4, 3),
+                      ImagingStatus::Ok);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 3; ++x)
+                    EXPECT_EQ(At(surface, x, y), Expected(from.x() + x, from.y() + y, 4, 3))
+                        << format << " from " << from.x() << "," << from.y() << " at " << x << "," << y;
+        }
+        const mGdip::Surface surface = mGdip::BindSurface(QImage(3, 3, format));
+        EXPECT_NE(mGdip::DrawImagePartOneToOne(surface, mGdip::Image(Source()), -1, 0, 4, 3), ImagingStatus::Ok);
+    }
+}
+
 TEST_F(DrawImageOneToOne, HalfTransparentPixelsBlendWithTheBackground)
 {
     const mGdip::Surface surface = Background(1, 1);

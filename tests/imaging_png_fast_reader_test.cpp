@@ -1,9 +1,11 @@
 // The fast PNG reader against libpng: the same pixels for every file it
 // takes, the common layouts taken, every other left to libpng, and every
-// damaged file refused with libpng's kind and words.
+// damaged file refused with libpng's kind: in the reader's words once it
+// knows the file is a common PNG, in libpng's before.
 #include "fixtures/sample_files.h"
-#include "imaging/png_codec.h"
-#include "imaging/png_fast_reader.h"
+#include "imaging/png/png_decode.h"
+#include "imaging/png/png_libpng_reader.h"
+#include "imaging/png/png_reader.h"
 
 #include <QBuffer>
 
@@ -14,12 +16,18 @@
 
 namespace {
 
-using namespace mGdip::detail;
+using namespace imaging;
+using namespace imaging::png;
 
 struct AllWays {
-    FastPngResult fast;
-    PngDecodeResult combined, libpng;
+    DecodedImage fast, combined, libpng;
 };
+
+DecodedImage DecodeFast(QIODevice& in)
+{
+    PngReader reader(in);
+    return ReadWholeImage(reader);
+}
 
 AllWays Decode(const QByteArray& bytes)
 {
@@ -29,7 +37,7 @@ AllWays Decode(const QByteArray& bytes)
         buffer.open(QIODevice::ReadOnly);
         return decode(buffer);
     };
-    return {run(DecodeCommonPng), run(DecodePng), run(DecodePngWithLibpng)};
+    return {run(DecodeFast), run(DecodePng), run(DecodePngWithLibpng)};
 }
 
 int g_filterShift = 0;
@@ -67,7 +75,7 @@ TEST(FastPngReader, CommonLayoutsGiveLibpngsPixels)
                 png.filterOf = ShiftedFilter;
                 png.idatSizes = splits[s];
                 const AllWays all = Decode(fixtures::MakeFilteredPng(png));
-                ASSERT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
+                ASSERT_FALSE(all.fast.failure) << qPrintable(all.fast.failure.detail);
                 ASSERT_FALSE(all.libpng.failure) << qPrintable(all.libpng.failure.detail);
                 EXPECT_EQ(all.fast.image.format(), QImage::Format_ARGB32);
                 EXPECT_TRUE(all.fast.image == all.libpng.image);
@@ -77,7 +85,7 @@ TEST(FastPngReader, CommonLayoutsGiveLibpngsPixels)
     fixtures::FilteredPng smooth = Png(1000, 12, 6, 1);
     for (std::size_t i = 0; i < smooth.pixels.size(); ++i) smooth.pixels[i] = static_cast<std::uint8_t>((i / 4) % 7 * 3 + smooth.pixels[i] % 3);
     const AllWays all = Decode(fixtures::MakeFilteredPng(smooth));
-    ASSERT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
+    ASSERT_FALSE(all.fast.failure) << qPrintable(all.fast.failure.detail);
     EXPECT_TRUE(all.fast.image == all.libpng.image);
 }
 
@@ -90,7 +98,7 @@ TEST(FastPngReader, OtherLayoutsAreLeftToLibpng)
         const auto* ihdr = reinterpret_cast<const unsigned char*>(file.bytes.constData()) + 16;
         const bool isCommon = ihdr[8] == 8 && ihdr[9] != 3 && ihdr[12] == 0 && !file.bytes.contains("tRNS");
         const AllWays all = Decode(file.bytes);
-        EXPECT_EQ(all.fast.outcome, isCommon ? FastPngOutcome::Decoded : FastPngOutcome::OtherLayout) << all.fast.why;
+        EXPECT_EQ(all.fast.failure.kind, isCommon ? FailureKind::None : FailureKind::Declined) << qPrintable(all.fast.failure.detail);
         ASSERT_FALSE(all.combined.failure) << qPrintable(all.combined.failure.detail);
         ExpectSameAsLibpng(all);
         ++(isCommon ? common : other);
@@ -99,7 +107,7 @@ TEST(FastPngReader, OtherLayoutsAreLeftToLibpng)
     QByteArray trns = fixtures::MakeFilteredPng(Png(6, 4, 2, 3));
     trns.insert(33, fixtures::PngChunk("tRNS", QByteArray(6, '\0')));
     const AllWays withTrns = Decode(trns);
-    EXPECT_EQ(withTrns.fast.outcome, FastPngOutcome::OtherLayout);
+    EXPECT_EQ(withTrns.fast.failure.kind, FailureKind::Declined);
     ExpectSameAsLibpng(withTrns);
     EXPECT_GE(common, 6);
     EXPECT_GE(other, 5);
@@ -117,12 +125,12 @@ std::vector<qsizetype> ChunkOffsets(const QByteArray& png)
     return offsets;
 }
 
-TEST(FastPngReader, DamagedFilesAreRefusedWithLibpngsReasons)
+TEST(FastPngReader, DamagedFilesAreRefusedAsLibpngRefusesThem)
 {
     fixtures::FilteredPng base = Png(37, 23, 6, 77);
     base.idatSizes = {500, 0, 1, 300};
     const QByteArray whole = fixtures::MakeFilteredPng(base);
-    ASSERT_EQ(Decode(whole).fast.outcome, FastPngOutcome::Decoded);
+    ASSERT_FALSE(Decode(whole).fast.failure);
 
     std::vector<std::pair<std::string, QByteArray>> damaged;
     for (const qsizetype chunk : ChunkOffsets(whole)) { // every critical chunk's CRC
@@ -145,18 +153,30 @@ TEST(FastPngReader, DamagedFilesAreRefusedWithLibpngsReasons)
     variant.filterOf = [](std::uint32_t y) { return y == 5 ? 5 : 1; };
     damaged.push_back({"filter type 5", fixtures::MakeFilteredPng(variant)});
 
-    int refusedByLibpng = 0;
+    int refusedByLibpng = 0, answeredByReader = 0;
     for (const auto& [what, bytes] : damaged) {
         SCOPED_TRACE(what);
         const AllWays all = Decode(bytes);
-        EXPECT_NE(all.fast.outcome, FastPngOutcome::Decoded);
+        ASSERT_TRUE(all.fast.failure);
         EXPECT_TRUE(all.fast.image.isNull());
-        ExpectSameAsLibpng(all);
+        EXPECT_TRUE(all.combined.image.isNull());
+        if (all.fast.failure.declined()) {
+            ExpectSameAsLibpng(all); // damage before the layout is known
+        } else {
+            ++answeredByReader;
+            EXPECT_EQ(all.combined.failure.kind, all.fast.failure.kind);
+            EXPECT_EQ(all.combined.failure.detail, all.fast.failure.detail);
+            if (all.libpng.failure) {
+                EXPECT_EQ(all.libpng.failure.kind, all.fast.failure.kind) << qPrintable(all.libpng.failure.detail);
+            }
+        }
         refusedByLibpng += all.libpng.failure ? 1 : 0;
     }
-    // libpng takes one more row of data than the image needs, with a warning.
+    // libpng takes one more row of data than the image needs, with a
+    // warning; it is damage all the same.
     EXPECT_EQ(refusedByLibpng, static_cast<int>(damaged.size()) - 1);
-    EXPECT_EQ(Decode(whole.left(whole.size() - 12)).combined.failure.kind, mGdip::FailureKind::Truncated);
+    EXPECT_GT(answeredByReader, static_cast<int>(damaged.size()) / 2);
+    EXPECT_EQ(Decode(whole.left(whole.size() - 12)).combined.failure.kind, FailureKind::Truncated);
 }
 
 TEST(FastPngReader, WhatLibpngOnlyWarnsAboutIsTakenToo)
@@ -168,7 +188,7 @@ TEST(FastPngReader, WhatLibpngOnlyWarnsAboutIsTakenToo)
     withText.insert(33, text);
     for (const QByteArray& bytes : {withText, png + QByteArray("trailing bytes after IEND")}) {
         const AllWays all = Decode(bytes);
-        EXPECT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
+        EXPECT_FALSE(all.fast.failure) << qPrintable(all.fast.failure.detail);
         ASSERT_FALSE(all.libpng.failure) << qPrintable(all.libpng.failure.detail);
         EXPECT_TRUE(all.fast.image == all.libpng.image);
     }
@@ -177,10 +197,10 @@ TEST(FastPngReader, WhatLibpngOnlyWarnsAboutIsTakenToo)
 // The row reader's results for one file read in bands of rows: each band
 // size in turn, then the rest at once.
 struct Banded {
-    FastPngOutcome opened = FastPngOutcome::LeftToLibpng;
+    Failure opened;
     bool accepted = false;
     std::int32_t refusedAt = -1; // rows handed out before the call that refused (the height when finish did)
-    std::string why;
+    Failure why;
     QImage image;              // the rows handed out, as ARGB32
     bool paddingKept = true;   // no word written between a line's end and the next line
 };
@@ -190,29 +210,30 @@ Banded ReadInBands(const QByteArray& bytes, const std::vector<std::int32_t>& ban
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    CommonPngRowReader reader(buffer);
+    PngReader reader(buffer);
     Banded result;
     result.opened = reader.open();
-    result.why = reader.why();
-    if (result.opened != FastPngOutcome::Decoded) return result;
+    result.why = result.opened;
+    if (result.opened) return result;
     const std::int32_t width = reader.width(), height = reader.height();
     const std::size_t wordsPerLine = static_cast<std::size_t>(width) + 3;
     constexpr std::uint32_t kUnwritten = 0x5EC0DE5Eu;
     std::vector<std::uint32_t> lines(wordsPerLine * static_cast<std::size_t>(height), kUnwritten);
     std::int32_t done = 0;
-    bool ok = true;
-    for (std::size_t i = 0; ok && done < height; ++i) {
+    Failure failure;
+    for (std::size_t i = 0; !failure && done < height; ++i) {
         const std::int32_t rows = i < bands.size() ? std::min(bands[i], height - done) : height - done;
-        ok = reader.readRows(lines.data() + static_cast<std::size_t>(done) * wordsPerLine, wordsPerLine, rows);
-        if (ok) done += rows;
+        failure = reader.readRows(lines.data() + static_cast<std::size_t>(done) * wordsPerLine, wordsPerLine, rows);
+        if (!failure) done += rows;
     }
-    ok = ok && reader.finish();
-    result.accepted = ok;
-    result.refusedAt = ok ? -1 : done;
-    result.why = reader.why();
-    // Once refused, the reader stays so.
-    if (!ok) {
-        EXPECT_FALSE(reader.readRows(lines.data(), wordsPerLine, 0) || reader.finish());
+    if (!failure) failure = reader.finish();
+    result.accepted = !failure;
+    result.refusedAt = failure ? done : -1;
+    result.why = failure;
+    // Once refused, the reader stays so, with the same answer.
+    if (failure) {
+        EXPECT_EQ(reader.readRows(lines.data(), wordsPerLine, 0).detail, failure.detail);
+        EXPECT_EQ(reader.finish().detail, failure.detail);
     }
     result.image = QImage(width, height, QImage::Format_ARGB32);
     for (std::int32_t y = 0; y < height; ++y) {
@@ -242,13 +263,13 @@ TEST(FastPngRowReader, AnyBandingGivesTheWholeImagesPixels)
                 png.idatSizes = {100000, 7, 300000};
                 const QByteArray bytes = fixtures::MakeFilteredPng(png);
                 const AllWays all = Decode(bytes);
-                ASSERT_EQ(all.fast.outcome, FastPngOutcome::Decoded) << all.fast.why;
+                ASSERT_FALSE(all.fast.failure) << qPrintable(all.fast.failure.detail);
                 ASSERT_FALSE(all.libpng.failure) << qPrintable(all.libpng.failure.detail);
                 for (std::size_t b = 0; b < kBandings.size(); ++b) {
                     SCOPED_TRACE(testing::Message() << "type " << colorType << ", " << size[0] << "x" << size[1] << ", banding " << b
                                                     << (allPaeth ? ", all Paeth" : ""));
                     const Banded banded = ReadInBands(bytes, kBandings[b]);
-                    ASSERT_TRUE(banded.accepted) << banded.why;
+                    ASSERT_TRUE(banded.accepted) << qPrintable(banded.why.detail);
                     EXPECT_TRUE(banded.image == all.libpng.image);
                     EXPECT_TRUE(banded.image == all.fast.image);
                     EXPECT_TRUE(banded.paddingKept);
@@ -259,12 +280,12 @@ TEST(FastPngRowReader, AnyBandingGivesTheWholeImagesPixels)
     QBuffer buffer;
     buffer.setData(small);
     buffer.open(QIODevice::ReadOnly);
-    CommonPngRowReader reader(buffer);
-    ASSERT_EQ(reader.open(), FastPngOutcome::Decoded);
+    PngReader reader(buffer);
+    ASSERT_FALSE(reader.open());
     std::vector<std::uint32_t> words(4 * 4);
-    EXPECT_TRUE(reader.readRows(words.data(), 4, 2));
-    EXPECT_FALSE(reader.readRows(words.data() + 8, 4, 2));
-    EXPECT_FALSE(reader.finish());
+    EXPECT_FALSE(reader.readRows(words.data(), 4, 2));
+    EXPECT_TRUE(reader.readRows(words.data() + 8, 4, 2));
+    EXPECT_TRUE(reader.finish());
 }
 
 TEST(FastPngRowReader, DamageFoundLateIsRefusedNeverTaken)
@@ -311,13 +332,16 @@ TEST(FastPngRowReader, DamageFoundLateIsRefusedNeverTaken)
 
     for (const Damage& damage : damaged) {
         const AllWays all = Decode(damage.bytes);
-        EXPECT_NE(all.fast.outcome, FastPngOutcome::Decoded) << damage.what;
+        EXPECT_TRUE(all.fast.failure) << damage.what;
+        EXPECT_FALSE(all.fast.failure.declined()) << damage.what;
+        EXPECT_EQ(all.combined.failure.detail, all.fast.failure.detail) << damage.what;
         for (std::size_t b = 0; b < kBandings.size(); ++b) {
             SCOPED_TRACE(testing::Message() << damage.what << ", banding " << b);
             const Banded banded = ReadInBands(damage.bytes, kBandings[b]);
-            ASSERT_EQ(banded.opened, FastPngOutcome::Decoded) << banded.why;
+            ASSERT_FALSE(banded.opened) << qPrintable(banded.opened.detail);
             EXPECT_FALSE(banded.accepted);
-            EXPECT_EQ(banded.why, all.fast.why);
+            EXPECT_EQ(banded.why.kind, all.fast.failure.kind);
+            EXPECT_EQ(banded.why.detail, all.fast.failure.detail);
             if (b != 2) continue;
             if (damage.refusedAt < 0) {
                 EXPECT_GE(banded.refusedAt, 3);
@@ -325,6 +349,46 @@ TEST(FastPngRowReader, DamageFoundLateIsRefusedNeverTaken)
                 EXPECT_EQ(banded.refusedAt, damage.refusedAt);
             }
         }
+    }
+}
+
+// A device that counts the bytes it hands out and every move back.
+class CountingBuffer final : public QBuffer {
+public:
+    qint64 bytesRead = 0;
+    int rewinds = 0;
+
+    bool seek(qint64 to) override
+    {
+        rewinds += to < pos() ? 1 : 0;
+        return QBuffer::seek(to);
+    }
+
+protected:
+    qint64 readData(char* data, qint64 most) override
+    {
+        const qint64 got = QBuffer::readData(data, most);
+        bytesRead += std::max<qint64>(got, 0);
+        return got;
+    }
+};
+
+TEST(FastPngReader, ADamagedCommonPngIsReadOnce)
+{
+    fixtures::FilteredPng base = Png(3000, 40, 6, 12);
+    base.idatSizes = {100000};
+    fixtures::FilteredPng badAdler = base;
+    badAdler.badAdler = true;
+    QByteArray badCrc = fixtures::MakeFilteredPng(base);
+    badCrc[badCrc.size() - 13] = static_cast<char>(badCrc[badCrc.size() - 13] ^ 0x01); // the last IDAT's CRC
+    for (const QByteArray& bytes : {fixtures::MakeFilteredPng(badAdler), badCrc}) {
+        CountingBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        const DecodedImage decoded = DecodePng(buffer);
+        EXPECT_EQ(decoded.failure.kind, FailureKind::Damaged) << qPrintable(decoded.failure.detail);
+        EXPECT_LE(buffer.bytesRead, bytes.size());
+        EXPECT_EQ(buffer.rewinds, 0);
     }
 }
 

@@ -3,9 +3,10 @@
 // every (left, above, upper left) byte triple; and the reader on each of
 // them against libpng, for every filter type and pixel size it reads.
 #include "fixtures/sample_files.h"
-#include "imaging/png_codec.h"
-#include "imaging/png_fast_reader.h"
-#include "imaging/png_unfilter_paeth.h"
+#include "imaging/common/whole_image.h"
+#include "imaging/png/png_libpng_reader.h"
+#include "imaging/png/png_reader.h"
+#include "imaging/png/png_unfilter_paeth.h"
 
 #include <QBuffer>
 
@@ -19,7 +20,8 @@
 
 namespace {
 
-using namespace mGdip::detail;
+using namespace imaging;
+using namespace imaging::png;
 
 class OnEachPaethPath : public testing::TestWithParam<PaethPath> {
 protected:
@@ -100,7 +102,9 @@ QImage Decoded(const QByteArray& bytes, bool fast)
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return fast ? DecodeCommonPng(buffer).image : DecodePngWithLibpng(buffer).image;
+    if (!fast) return DecodePngWithLibpng(buffer).image;
+    PngReader reader(buffer);
+    return ReadWholeImage(reader).image;
 }
 
 int g_filter = 0;

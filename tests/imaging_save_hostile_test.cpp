@@ -2,7 +2,6 @@
 // shapes the encoder once could not handle.
 #include "imaging_test_support.h"
 
-#include "imaging/file_path.h"
 #include "imaging/mgdip.h"
 
 #include <QFile>

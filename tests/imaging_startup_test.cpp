@@ -1,7 +1,6 @@
 #include "imaging_test_support.h"
 
 #include "imaging/mgdip.h"
-#include "imaging/platform_probe.h"
 
 #include <QFile>
 

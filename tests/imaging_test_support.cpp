@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QImageWriter>
 
+#include <cstdio>
 #include <random>
 
 namespace testsupport {
@@ -12,6 +13,15 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+bool WriteBytesAt(const QByteArray& bytesOfPath, const QByteArray& bytes)
+{
+    FILE* file = std::fopen(bytesOfPath.constData(), "wb");
+    if (!file) return false;
+    const bool wrote = std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), file)
+                    == static_cast<std::size_t>(bytes.size());
+    return std::fclose(file) == 0 && wrote;
 }
 
 QByteArray ReadBytes(const QString& path)

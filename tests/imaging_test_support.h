@@ -32,6 +32,8 @@ private:
 // ---- files ------------------------------------------------------------------
 
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+// Writes to a path given by its bytes (QFile would re-encode a name that is not UTF-8).
+bool WriteBytesAt(const QByteArray& bytesOfPath, const QByteArray& bytes);
 QByteArray ReadBytes(const QString& path);
 // Names of the entries of a folder (files and folders, no "." or ".."), sorted.
 QStringList EntriesOf(const QString& folder);

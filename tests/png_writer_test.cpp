@@ -5,8 +5,9 @@
 #include "imaging_test_support.h"
 
 #include "fixtures/bench_images.h"
-#include "imaging/deflate_band.h"
-#include "imaging/png_writer.h"
+#include "imaging/deflate/band_deflater.h"
+#include "imaging/deflate/deflate_blocks.h"
+#include "imaging/png/png_writer.h"
 
 #include <QImage>
 
@@ -21,11 +22,11 @@
 
 namespace {
 
-using mGdip::detail::DeflateBackend;
-using mGdip::detail::FilterChoice;
-using mGdip::detail::FilteredRowBytes;
+using imaging::deflate::DeflateBackend;
+using imaging::png::FilterChoice;
+using imaging::png::FilteredRowBytes;
 
-class MemorySink final : public mGdip::detail::ByteSink {
+class MemorySink final : public imaging::ByteSink {
 public:
     explicit MemorySink(std::size_t failAfter = SIZE_MAX) : failAfter_(failAfter) {}
     bool write(const unsigned char* data, std::size_t size) override
@@ -72,11 +73,11 @@ QImage FlatArt(int width, int height)
     return image;
 }
 
-void ExpectReadBackExactly(const QImage& source, const mGdip::detail::PngWriterSettings& settings)
+void ExpectReadBackExactly(const QImage& source, const imaging::png::PngWriterSettings& settings)
 {
     MemorySink sink;
-    QString reason;
-    ASSERT_TRUE(mGdip::detail::WritePng(source, sink, settings, &reason)) << qPrintable(reason);
+    const imaging::Failure failure = imaging::png::WritePng(source, sink, settings);
+    ASSERT_FALSE(failure) << qPrintable(failure.detail);
     const auto header = testsupport::ReadPngHeader(sink.bytes);
     EXPECT_EQ(header.width, source.width());
     EXPECT_EQ(header.height, source.height());
@@ -112,7 +113,7 @@ TEST(PngWriter, EveryShapeBandSplitBackendAndFilterReadsBackExactly)
                                          << shape.width() << "x" << shape.height() << (flat ? " flat" : " random")
                                          << " band bytes " << bandBytes << " backend " << static_cast<int>(backend)
                                          << " filter " << static_cast<int>(filter) << " threads " << threads);
-                            mGdip::detail::PngWriterSettings settings;
+                            imaging::png::PngWriterSettings settings;
                             settings.filter = filter;
                             settings.backend = backend;
                             settings.threads = threads;
@@ -129,7 +130,7 @@ TEST(PngWriter, LargeImagesOnDefaultSettingsReadBackExactly)
     const QImage noise = testsupport::RandomArgb(1500, 500, 3);
     for (int y = 0; y < 500; ++y) std::memcpy(mixed.scanLine(800 + y), noise.constScanLine(y), 1500 * 4);
     ExpectReadBackExactly(mixed, {});
-    mGdip::detail::PngWriterSettings two;
+    imaging::png::PngWriterSettings two;
     two.threads = 2;
     ExpectReadBackExactly(FlatArt(2100, 1100), two);
 }
@@ -137,45 +138,46 @@ TEST(PngWriter, LargeImagesOnDefaultSettingsReadBackExactly)
 TEST(PngWriter, FailedWritesStopEveryThreadWithTheWritersReason)
 {
     const QImage source = testsupport::RandomArgb(1700, 200, 5);
-    mGdip::detail::PngWriterSettings settings;
+    imaging::png::PngWriterSettings settings;
     settings.threads = 2;
     settings.bandBytes = FilteredRowBytes(1700) * 10; // 20 bands, each large enough to share
     MemorySink whole;
-    ASSERT_TRUE(mGdip::detail::WritePng(source, whole, settings, nullptr));
+    ASSERT_FALSE(imaging::png::WritePng(source, whole, settings));
     // In the signature, in the header, in the image data, at the very end.
     for (const std::size_t failAfter : {std::size_t{3}, std::size_t{20}, std::size_t{5000},
                                         static_cast<std::size_t>(whole.bytes.size()) - 1}) {
         SCOPED_TRACE(failAfter);
         MemorySink sink(failAfter);
-        QString reason;
-        EXPECT_FALSE(mGdip::detail::WritePng(source, sink, settings, &reason));
-        EXPECT_EQ(reason, QStringLiteral("the file could not be written"));
+        const imaging::Failure failure = imaging::png::WritePng(source, sink, settings);
+        EXPECT_EQ(failure.kind, imaging::FailureKind::WriteFailed);
+        EXPECT_EQ(failure.detail, QStringLiteral("the file could not be written"));
     }
 }
 
 // Rows handed to the streaming writer in uneven pieces: `pieces` gives the
 // rows of each commit in turn (cycled, cut to what the room holds); odd
 // pieces are committed in place instead of through the writer's room.
-QByteArray StreamInPieces(const QImage& source, const mGdip::detail::PngWriterSettings& settings,
+QByteArray StreamInPieces(const QImage& source, const imaging::png::PngWriterSettings& settings,
                           const std::vector<std::int32_t>& pieces, bool alternate)
 {
     MemorySink sink;
-    mGdip::detail::PngStreamWriter writer(sink, source.width(), source.height(), settings);
+    imaging::png::PngStreamWriter writer(sink, source.width(), source.height(), settings);
     const std::size_t width = static_cast<std::size_t>(source.width());
     std::int32_t y = 0;
     for (std::size_t i = 0; y < source.height(); ++i) {
         std::int32_t room = 0;
-        std::uint32_t* rows = writer.nextRows(&room);
+        std::uint32_t* rows = writer.rows().nextRows(&room);
         if (!rows || room <= 0) return {};
         const std::int32_t count = std::min(room, pieces[i % pieces.size()]);
         const auto* from = reinterpret_cast<const std::uint32_t*>(source.constScanLine(y));
-        const bool ok = alternate && i % 2 ? writer.commitInPlace(from, width, count)
-                                           : (std::copy(from, from + width * static_cast<std::size_t>(count), rows),
-                                              writer.commit(count));
-        if (!ok) return {};
+        const imaging::Failure failure = alternate && i % 2
+                                             ? writer.rows().commitInPlace(from, width, count)
+                                             : (std::copy(from, from + width * static_cast<std::size_t>(count), rows),
+                                                writer.rows().commit(count));
+        if (failure) return {};
         y += count;
     }
-    return writer.finish() ? sink.bytes : QByteArray();
+    return writer.finish() ? QByteArray() : sink.bytes;
 }
 
 TEST(PngStreamWriter, RowsInUnevenPiecesReadBackExactly)
@@ -188,7 +190,7 @@ TEST(PngStreamWriter, RowsInUnevenPiecesReadBackExactly)
             for (const bool alternate : {false, true}) {
                 SCOPED_TRACE(testing::Message() << source.width() << " wide, threads " << threads
                                                 << (alternate ? ", in place every other piece" : ""));
-                mGdip::detail::PngWriterSettings settings;
+                imaging::png::PngWriterSettings settings;
                 settings.threads = threads;
                 settings.bandBytes = FilteredRowBytes(static_cast<std::size_t>(source.width())) * 7;
                 const QByteArray png = StreamInPieces(source, settings, {1, 7, 3, 2, 5}, alternate);
@@ -204,30 +206,31 @@ TEST(PngStreamWriter, FailuresAndAbandonedFilesEndEveryThread)
 {
     // Bands of 10 rows, large enough to be shared between threads.
     const QImage source = testsupport::RandomArgb(1700, 200, 8);
-    mGdip::detail::PngWriterSettings settings;
+    imaging::png::PngWriterSettings settings;
     settings.threads = 2;
     settings.bandBytes = FilteredRowBytes(1700) * 10;
     {
         // A sink that fails in the image data: every later call says so.
         MemorySink sink(4000);
-        mGdip::detail::PngStreamWriter writer(sink, 1700, 200, settings);
-        bool going = true;
-        for (std::int32_t y = 0; going && y < 200; y += 10)
-            going = writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10);
-        EXPECT_FALSE(going && writer.finish());
-        EXPECT_EQ(writer.reason(), QStringLiteral("the file could not be written"));
+        imaging::png::PngStreamWriter writer(sink, 1700, 200, settings);
+        imaging::Failure failure;
+        for (std::int32_t y = 0; !failure && y < 200; y += 10)
+            failure = writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10);
+        if (!failure) failure = writer.finish();
+        EXPECT_TRUE(failure);
+        EXPECT_EQ(writer.failure().detail, QStringLiteral("the file could not be written"));
         std::int32_t room = -1;
-        EXPECT_EQ(writer.nextRows(&room), nullptr);
+        EXPECT_EQ(writer.rows().nextRows(&room), nullptr);
         EXPECT_EQ(room, 0);
     }
     for (const std::int32_t rows : {0, 10, 100, 190}) {
         SCOPED_TRACE(rows);
         // Given up after some rows: the writer ends without waiting for the rest.
         MemorySink sink;
-        mGdip::detail::PngStreamWriter writer(sink, 1700, 200, settings);
+        imaging::png::PngStreamWriter writer(sink, 1700, 200, settings);
         for (std::int32_t y = 0; y < rows; y += 10)
-            ASSERT_TRUE(writer.commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10));
-        EXPECT_TRUE(writer.reason().isNull());
+            ASSERT_FALSE(writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10));
+        EXPECT_FALSE(writer.failure());
     }
 }
 
@@ -277,11 +280,11 @@ TEST(PngRowFilter, MatchesTheFormatsDefinitionForEveryWidthAndChoice)
                 std::vector<std::uint8_t> out(1 + 4 * width), cheapest;
                 for (int type = 1; type <= 3; ++type) {
                     const auto expected = ReferenceFilter(row, aboveRow, type);
-                    mGdip::detail::FilterRow(row.data(), first ? nullptr : above.data(), width, only[type - 1], out.data());
+                    imaging::png::FilterRow(row.data(), first ? nullptr : above.data(), width, only[type - 1], out.data());
                     EXPECT_EQ(out, expected) << "filter " << type;
                     if (cheapest.empty() || Cost(expected) < Cost(cheapest)) cheapest = expected;
                 }
-                mGdip::detail::FilterRow(row.data(), first ? nullptr : above.data(), width, FilterChoice::Adaptive, out.data());
+                imaging::png::FilterRow(row.data(), first ? nullptr : above.data(), width, FilterChoice::Adaptive, out.data());
                 EXPECT_EQ(out, cheapest);
             }
         }
@@ -313,13 +316,13 @@ TEST(DeflateBands, JoinedBandsInflateToTheirInputWhereverTheLastBlockEnds)
             std::vector<std::uint8_t> first(size), second(size / 2 + 1);
             for (auto& byte : first) byte = static_cast<std::uint8_t>(size % 3 == 0 ? random() : random() % 4);
             for (auto& byte : second) byte = static_cast<std::uint8_t>(random());
-            mGdip::detail::BandDeflater deflater(backend);
+            imaging::deflate::BandDeflater deflater(backend);
             std::vector<std::uint8_t> joined;
             if (backend == DeflateBackend::Thorough) {
                 std::vector<std::uint8_t> alone;
                 ASSERT_TRUE(deflater.compress(first.data(), first.size(), true, alone));
-                mGdip::detail::DeflateEnds ends;
-                ASSERT_TRUE(mGdip::detail::FindDeflateEnds(alone.data(), alone.size(), &ends));
+                imaging::deflate::DeflateEnds ends;
+                ASSERT_TRUE(imaging::deflate::FindDeflateEnds(alone.data(), alone.size(), &ends));
                 EXPECT_EQ((ends.endBit + 7) / 8, alone.size());
                 endBits.insert(ends.endBit % 8);
             }
@@ -347,13 +350,13 @@ TEST(DeflateBands, WithoutABackendEachBandKeepsTheSmallerStream)
             const auto* row = reinterpret_cast<const std::uint32_t*>(image->constScanLine(y));
             const auto* above = y ? reinterpret_cast<const std::uint32_t*>(image->constScanLine(y - 1)) : nullptr;
             std::vector<std::uint8_t> out(1 + 4 * 300);
-            mGdip::detail::FilterRow(row, above, 300, FilterChoice::Adaptive, out.data());
+            imaging::png::FilterRow(row, above, 300, FilterChoice::Adaptive, out.data());
             filtered.insert(filtered.end(), out.begin(), out.end());
         }
         std::vector<std::uint8_t> chosen, fast, thorough;
-        ASSERT_TRUE(mGdip::detail::BandDeflater().compress(filtered.data(), filtered.size(), true, chosen));
-        ASSERT_TRUE(mGdip::detail::BandDeflater(DeflateBackend::Fast).compress(filtered.data(), filtered.size(), true, fast));
-        ASSERT_TRUE(mGdip::detail::BandDeflater(DeflateBackend::Thorough).compress(filtered.data(), filtered.size(), true, thorough));
+        ASSERT_TRUE(imaging::deflate::BandDeflater().compress(filtered.data(), filtered.size(), true, chosen));
+        ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Fast).compress(filtered.data(), filtered.size(), true, fast));
+        ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Thorough).compress(filtered.data(), filtered.size(), true, thorough));
         if (image == &noise) {
             EXPECT_EQ(chosen, fast);
         }

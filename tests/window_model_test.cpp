@@ -5,7 +5,7 @@
 #include "app/failure_reasons.h"
 #include "app/fields.h"
 #include "app/window_model.h"
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 #include "reference_passes.h"
 
 #include <QFile>
@@ -190,24 +190,164 @@ TEST_F(WindowModelTest, NamesThatAreNotUtf8AreLoadedSavedAndShownByteForByte)
     EXPECT_EQ(::access((programBytes + "/SAVE/lat\xe9.png.png").constData(), F_OK), 0) << "saved under its own bytes";
 }
 
-TEST_F(WindowModelTest, SavingWithoutAResultOrAFolderSaysWhereAndWritesNothing)
+TEST_F(WindowModelTest, SavingWithoutAnImageAResultOrAFolderSaysWhyAndWritesNothing)
 {
     const QString a = window_testing::WritePng(pictures, QStringLiteral("A.png"), Flat(2, 2, qRgb(1, 2, 3)));
     const QString save = SaveFolder();
-    Run({[&] { model->Drop({a}); },
-         [&] {
+    // Before any drop there is no file name to show, nor one to make up.
+    const QString nothingYet = QStringLiteral("没有保存：还没有图像，也还没有处理结果。请先把图像拖进黑色相框，再运行一种处理。");
+    Run({[&] {
              model->Save();
              ASSERT_EQ(view.messages.size(), 1);
-             EXPECT_TRUE(view.messages[0].contains(save + QStringLiteral("/A.png.png"))) << view.messages[0].toStdString();
-             model->PostCommand(passes::kSimpleRemoval);
+             EXPECT_EQ(view.messages[0], nothingYet);
+             model->PostCommand(passes::kSimpleRemoval); // with no image: no result either
          },
          [&] {
              model->Save();
              ASSERT_EQ(view.messages.size(), 2);
-             EXPECT_TRUE(view.messages[1].contains(QStringLiteral("SAVE 文件夹不存在"))) << view.messages[1].toStdString();
-             EXPECT_TRUE(view.messages[1].contains(save)) << view.messages[1].toStdString();
+             EXPECT_EQ(view.messages[1], nothingYet);
+             model->Drop({a});
+         },
+         [&] {
+             model->Save();
+             ASSERT_EQ(view.messages.size(), 3);
+             EXPECT_TRUE(view.messages[2].contains(save + QStringLiteral("/A.png.png"))) << view.messages[2].toStdString();
+             model->PostCommand(passes::kSimpleRemoval);
+         },
+         [&] {
+             model->Save();
+             ASSERT_EQ(view.messages.size(), 4);
+             EXPECT_TRUE(view.messages[3].contains(QStringLiteral("SAVE 文件夹不存在"))) << view.messages[3].toStdString();
+             EXPECT_TRUE(view.messages[3].contains(save)) << view.messages[3].toStdString();
          }});
     EXPECT_FALSE(QFileInfo::exists(save));
+}
+
+// ---- panning: both 349 × 349 pictures over images larger and smaller --------
+
+class WindowModelPanning : public WindowModelTest {
+protected:
+    QPoint Offset() const { return model->state().ViewOffset; }
+    QRgb SourceShown(QPoint at) const { return model->state().SourceSurface.target()->pixel(at); }
+    QRgb ResultShown(QPoint at) const { return model->state().ResultSurface.target()->pixel(at); }
+    // Both pictures show `image` from `from`: corners and a pixel inside.
+    void ExpectBothShowFrom(const QImage& image, QPoint from) const
+    {
+        for (const QPoint at : {QPoint(0, 0), QPoint(348, 0), QPoint(0, 348), QPoint(348, 348), QPoint(17, 301)}) {
+            EXPECT_EQ(SourceShown(at), image.pixel(from + at)) << at.x() << "," << at.y();
+            EXPECT_EQ(ResultShown(at), image.pixel(from + at)) << at.x() << "," << at.y();
+        }
+    }
+
+    const QImage large = Gradient(1000, 600);
+    const QString largePath = window_testing::WritePng(pictures, QStringLiteral("large.png"), large);
+};
+
+TEST_F(WindowModelPanning, TheViewStaysWithinTheImageIsSharedByBothPicturesAndANewImageStartsAtTheCorner)
+{
+    const QString wide = window_testing::WritePng(pictures, QStringLiteral("wide.png"), Gradient(500, 100));
+    const QString small = window_testing::WritePng(pictures, QStringLiteral("small.png"), Gradient(100, 50));
+    const QString notAnImage = pictures.filePath(QStringLiteral("notes.png"));
+    {
+        QFile notes(notAnImage);
+        ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+        notes.write("not an image");
+    }
+    Run({[&] {
+             model->PanBy({40, 40});
+             EXPECT_EQ(Offset(), QPoint(0, 0)) << "no image yet";
+             model->Drop({largePath});
+         },
+         [&] {
+             model->ToleranceSlid(0); // nothing matches: the result is the image itself
+             model->PostCommand(passes::kSimpleRemoval);
+         },
+         [&] {
+             model->PanBy({-5, -5});
+             EXPECT_EQ(Offset(), QPoint(0, 0));
+             model->PanBy({100, 40});
+             EXPECT_EQ(Offset(), QPoint(100, 40));
+             ExpectBothShowFrom(large, {100, 40});
+             model->PanBy({5000, 5000});
+             EXPECT_EQ(Offset(), QPoint(1000 - 349, 600 - 349));
+             ExpectBothShowFrom(large, {651, 251});
+             model->PanBy({-5000, 0});
+             EXPECT_EQ(Offset(), QPoint(0, 251));
+             model->PanBy({7, -5000});
+             EXPECT_EQ(Offset(), QPoint(7, 0));
+             ExpectBothShowFrom(large, {7, 0});
+
+             model->Drop({notAnImage});
+             EXPECT_EQ(Offset(), QPoint(7, 0)) << "a file that cannot be opened changes nothing";
+             model->Drop({wide});
+             EXPECT_EQ(Offset(), QPoint(0, 0));
+             EXPECT_EQ(ResultShown({0, 0}), large.pixel(0, 0)) << "the result beside it goes back to the corner too";
+             model->PanBy({5000, 5000});
+             EXPECT_EQ(Offset(), QPoint(500 - 349, 0)) << "as high as the box: it only moves sideways";
+             EXPECT_EQ(SourceShown({348, 99}), Gradient(500, 100).pixel(499, 99));
+             EXPECT_EQ(SourceShown({348, 100}), qRgb(0, 0, 0)) << "below the image";
+             EXPECT_EQ(ResultShown({0, 0}), large.pixel(151, 0));
+             model->Drop({small});
+             model->PanBy({30, 30});
+             EXPECT_EQ(Offset(), QPoint(0, 0)) << "an image that fits does not move";
+             EXPECT_EQ(SourceShown({99, 49}), Gradient(100, 50).pixel(99, 49));
+             EXPECT_EQ(SourceShown({100, 0}), qRgb(0, 0, 0));
+         }});
+}
+
+TEST_F(WindowModelPanning, APickAfterPanningTakesThePixelUnderThePointer)
+{
+    Run({[&] { model->Drop({largePath}); },
+         [&] {
+             model->PanBy({123, 45});
+             // The position rounds first (10.5 to 10, 3.5 to 4), then the view's offset is added.
+             model->PickAt(QPointF(10.5, 3.5));
+             EXPECT_EQ(view.key, (passes::ArgbChannels{255, 133, 49, 0}));
+             model->PickReplacementNext();
+             model->PickAt(QPointF(348, 348));
+             EXPECT_EQ(view.replacement, (RgbChannels{(123 + 348) % 256, (45 + 348) % 256, 1 * 16 + 1}));
+         }});
+}
+
+TEST_F(WindowModelPanning, ArrowKeysMoveByAStepHomeGoesBackAndTheWheelScrollsEitherWay)
+{
+    const auto wheel = [&](QPoint angle, QPoint pixels = {}, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        model->PanByWheel(angle, pixels, modifiers);
+        return Offset();
+    };
+    Run({[&] { model->Drop({largePath}); },
+         [&] {
+             const struct {
+                 Qt::Key key;
+                 Qt::KeyboardModifiers modifiers;
+                 QPoint after;
+             } keys[] = {
+                 {Qt::Key_Right, Qt::NoModifier, {32, 0}},   {Qt::Key_Down, Qt::NoModifier, {32, 32}},
+                 {Qt::Key_Down, Qt::KeypadModifier, {32, 64}}, {Qt::Key_Left, Qt::NoModifier, {0, 64}},
+                 {Qt::Key_Left, Qt::NoModifier, {0, 64}},    {Qt::Key_Up, Qt::NoModifier, {0, 32}},
+                 {Qt::Key_Right, Qt::NoModifier, {32, 32}},  {Qt::Key_Home, Qt::NoModifier, {0, 0}},
+             };
+             for (const auto& k : keys) {
+                 EXPECT_TRUE(model->PanByKey(k.key, k.modifiers)) << k.key;
+                 EXPECT_EQ(Offset(), k.after) << k.key;
+             }
+             model->PanByKey(Qt::Key_Down, Qt::NoModifier);
+             EXPECT_FALSE(model->PanByKey(Qt::Key_Right, Qt::ControlModifier));
+             EXPECT_FALSE(model->PanByKey(Qt::Key_PageDown, Qt::NoModifier));
+             EXPECT_FALSE(model->PanByKey(Qt::Key_A, Qt::NoModifier));
+             EXPECT_EQ(Offset(), QPoint(0, 32));
+             model->PanByKey(Qt::Key_Home, Qt::NoModifier);
+
+             // A notch (120) is three key steps; turning away from the user scrolls up.
+             EXPECT_EQ(wheel({0, -120}), QPoint(0, 96));
+             EXPECT_EQ(wheel({0, 120}), QPoint(0, 0));
+             EXPECT_EQ(wheel({0, -120}, {}, Qt::ShiftModifier), QPoint(96, 0));
+             EXPECT_EQ(wheel({-240, 0}), QPoint(288, 0)) << "a horizontal wheel";
+             EXPECT_EQ(wheel({120, 0}), QPoint(192, 0));
+             EXPECT_EQ(wheel({0, -120}, {0, -7}), QPoint(192, 7)) << "a touchpad's own pixels";
+             for (int turn = 0; turn < 24; ++turn) wheel({0, -5});
+             EXPECT_EQ(Offset(), QPoint(192, 103)) << "fine steps add up to a notch";
+         }});
 }
 
 TEST(WindowFieldRules, DigitsOnlyEmptyIsZeroAndEveryValueIsClamped)

@@ -3,7 +3,6 @@
 #include "window_test_support.h"
 
 #include "imaging/mgdip.h"
-#include "imaging/platform_probe.h"
 #include "reference_passes.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 #include "window_test_support.h"
 
 #include "app/caption_color.h"
-#include "imaging/file_path.h"
+#include "imaging/mgdip.h"
 
 #include <QCoreApplication>
 #include <QDropEvent>

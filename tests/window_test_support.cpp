@@ -66,6 +66,14 @@ QImage Flat(int width, int height, QRgb color)
     return image;
 }
 
+QImage Gradient(int width, int height)
+{
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x % 256, y % 256, x / 256 * 16 + y / 256));
+    return image;
+}
+
 mGdip::LoadedImage LoadSaved(const QString& path)
 {
     mGdip::StartImaging(false, false, {}, 0, {});

@@ -64,6 +64,9 @@ inline QString WritePng(const QTemporaryDir& folder, const QString& name, const 
 
 // A flat Format_ARGB32 image.
 QImage Flat(int width, int height, QRgb color);
+// An opaque Format_ARGB32 image whose every pixel tells where it is: red and
+// green are x and y modulo 256, blue holds x / 256 and y / 256 (up to 4096).
+QImage Gradient(int width, int height);
 
 // Starts the imaging services again (closing a window shuts them down) and
 // loads a saved result.
