@@ -1,11 +1,14 @@
 // The Paeth kernels on every instruction set this processor has: alone and
 // in pairs of rows against the format's predictor written out plainly, for
 // every (left, above, upper left) byte triple; and the reader on each of
-// them against libpng, for every filter type and pixel size it reads.
+// them against libpng, for every filter type and pixel size it reads. Also
+// the SSSE3 conversion of RGB and RGBA rows to ARGB, which the reader uses
+// where it can, against the plain loops the others use.
 #include "fixtures/sample_files.h"
 #include "imaging/common/whole_image.h"
 #include "imaging/png/png_libpng_reader.h"
 #include "imaging/png/png_reader.h"
+#include "imaging/png/png_row_convert.h"
 #include "imaging/png/png_unfilter_paeth.h"
 
 #include <QBuffer>
@@ -139,6 +142,28 @@ TEST_P(OnEachPaethPath, EveryFilterAndPixelSizeGivesLibpngsPixels)
                     ASSERT_FALSE(fast.isNull());
                     EXPECT_TRUE(fast == Decoded(bytes, false));
                 }
+}
+
+// Every width from 0 to 40 (the shuffles take four pixels, the last few go
+// plainly), written between guard words that must stay as they were.
+TEST(RowConversion, Ssse3GivesThePlainLoopsWordsAtEveryWidth)
+{
+    if (!__builtin_cpu_supports("ssse3")) GTEST_SKIP() << "this processor lacks SSSE3";
+    const std::vector<std::uint8_t> bytes = fixtures::RandomBytes(41 * 4, 17);
+    for (const int colorType : {2, 6})
+        for (std::uint32_t width = 0; width <= 40; ++width) {
+            std::vector<std::uint32_t> plain(width + 2, 0x5A5A5A5Au), shuffled(width + 2, 0x5A5A5A5Au);
+            ConvertRowToArgbPlain(colorType, bytes.data(), plain.data() + 1, width);
+            (colorType == 2 ? ConvertRgbRowToArgbSsse3 : ConvertRgbaRowToArgbSsse3)(bytes.data(), shuffled.data() + 1, width);
+            ASSERT_EQ(plain, shuffled) << "colour type " << colorType << ", width " << width;
+        }
+    // One pixel spelled out: R, G, B (, A) bytes become 0xAARRGGBB.
+    const std::uint8_t rgba[] = {0x12, 0x34, 0x56, 0x78};
+    std::uint32_t word = 0;
+    ConvertRowToArgbPlain(6, rgba, &word, 1);
+    EXPECT_EQ(word, 0x78123456u);
+    ConvertRowToArgbPlain(2, rgba, &word, 1);
+    EXPECT_EQ(word, 0xFF123456u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, OnEachPaethPath, testing::ValuesIn(kPaethPaths), PathName);
