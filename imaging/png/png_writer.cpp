@@ -17,8 +17,11 @@ namespace {
 
 constexpr unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Filtered bytes per band: big enough that restarting the compressor's
-// history costs nothing measurable, small enough to hold a few.
-constexpr std::size_t kBandBytes = std::size_t{4} << 20;
+// history costs little (0.2 % more bytes on flat images than 4 MB bands),
+// small enough that the few bands in flight, each touched afresh by the
+// first file, stay small (a 24 MP file peaks 10 MB lower, with 40 % fewer
+// page faults).
+constexpr std::size_t kBandBytes = std::size_t{2} << 20;
 // Below this, a second thread costs more than it saves.
 constexpr std::size_t kSmallestSplit = std::size_t{1} << 20;
 constexpr std::size_t kSmallestSharedBand = std::size_t{64} << 10;
