@@ -10,7 +10,7 @@ namespace cli {
 
 // None when the result is written at `output`. Declined when the file cannot
 // go this way (not a common PNG or an upright JPEG, a key position below the
-// first band): nothing is written, and the file is to be processed whole. Any
+// first band, bands too short for the rows --defringe keeps back): nothing is written, and the file is to be processed whole. Any
 // other failure is the file's answer, with the reason the whole image would
 // give; nothing is written then either. `details` (optional) receives the key
 // and size.

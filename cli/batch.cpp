@@ -8,6 +8,7 @@
 
 #include "imaging/mgdip.h"
 #include "passes/connected_pass_command.h"
+#include "passes/defringed_removal.h"
 #include "passes/pass_command.h"
 
 #include <algorithm>
@@ -76,7 +77,8 @@ std::optional<QString> RunConnected(const Options& options, const passes::PixelV
     std::vector<passes::PixelPoint> seeds;
     for (const PixelPosition& seed : options.seeds) seeds.push_back({seed.x, seed.y});
     const passes::ConnectedRun run = passes::RunConnectedPassCommand(options.command, pixels, pixels, key,
-                                                                     options.tolerance, replacement, seeds);
+                                                                     options.tolerance, replacement, seeds,
+                                                                     options.defringe);
     if (run.outcome == passes::ConnectedRun::Outcome::Completed) return std::nullopt;
     const PixelPosition& seed = options.seeds[run.seed];
     if (run.outcome == passes::ConnectedRun::Outcome::SeedOutside)
@@ -135,6 +137,8 @@ FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QStri
     if (options.connected) {
         if (auto refused = RunConnected(options, pixels, details.key, replacement))
             return Failed(std::move(*refused), true);
+    } else if (options.defringe > 0) {
+        passes::RunDefringedRemoval(pixels, pixels, {details.key, options.tolerance, {}}, options.defringe);
     } else {
         passes::RunPassCommand(options.command, {pixels, pixels, {}}, details.width, details.height, details.key,
                                options.tolerance, replacement);

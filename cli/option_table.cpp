@@ -2,6 +2,7 @@
 
 #include "color_argument.h"
 
+#include "passes/defringed_removal.h"
 #include "passes/pass_command.h"
 
 // Entries name only the fields they use; GCC 12 warns about every other one,
@@ -81,6 +82,7 @@ ApplyValue AddPath(std::vector<std::string> Options::*field, std::string what)
 }
 
 constexpr IntRange kToleranceRange{passes::kTolerance.minimum, passes::kTolerance.maximum};
+constexpr IntRange kDefringeRange{passes::kDefringeRadius.minimum, passes::kDefringeRadius.maximum};
 constexpr IntRange kJobsRange{1, 1024};
 
 constexpr std::string_view kPassAndKey = "Key and pass";
@@ -149,6 +151,12 @@ const std::vector<OptionSpec>& OptionTable()
          .help = "with --connected: connect from this pixel instead of the border; repeatable. A seed outside an "
                  "image or not matching the key is a usage error for that file",
          .group = kPassAndKey, .apply = AddPosition(&Options::seeds), .needs = "--connected"},
+        {.longName = "--defringe", .valueName = "N",
+         .help = "for 'simple': clean edges, un-blending the key color out of every pixel kept within N pixels ("
+               + kDefringeRange.text() + "; across, down or diagonally) of a removed one, so no halo of the "
+               "background is left",
+         .group = kPassAndKey, .apply = Number(&Options::defringe, "defringe distance"), .range = kDefringeRange,
+         .onlyPasses = {passes::kSimpleRemoval}},
         {.longName = "--trim",
          .help = "crop each result to the smallest rectangle holding every pixel that is not fully transparent "
                  "(nothing left: the top-left pixel is kept, with a note on stderr)",

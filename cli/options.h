@@ -23,6 +23,7 @@ struct Options {
     std::optional<ColorArgument> replacement;
     bool connected = false;           // only the key-matching pixels connected to the border or the seeds
     std::vector<PixelPosition> seeds; // with `connected`; none: the border
+    int defringe = 0;                 // simple: un-blend the key out of the pixels this near a removed one; 0: not
     bool trim = false;                // crop to the pixels that are not fully transparent
 
     // Inputs: names on the command line, then those of the lists, as bytes.

@@ -1,5 +1,6 @@
 #include "connected_pass_command.h"
 
+#include "defringed_removal.h"
 #include "match_mask.h"
 #include "pass_command.h"
 #include "sparing_pass.h"
@@ -9,7 +10,7 @@ namespace {
 
 template <class Kernel>
 ConnectedRun Run(const ConstPixelView& source, const PixelView& work, const PassParameters& p,
-                 std::span<const PixelPoint> seeds)
+                 std::span<const PixelPoint> seeds, std::int32_t defringeRadius)
 {
     ConnectedRun run;
     BitMask match = MatchMask(source, p, Kernel::Definition::kCompared);
@@ -27,6 +28,14 @@ ConnectedRun Run(const ConstPixelView& source, const PixelView& work, const Pass
     const FillStatistics fill = seeds.empty() ? TakeConnectedToBorder(match) : TakeConnected(match, seeds);
     run.extraBytes = match.bytes() + fill.spanBytes;
     run.regionPixels = fill.takenPixels;
+    if constexpr (std::is_same_v<Kernel, SimpleRemovalKernel>) {
+        if (defringeRadius > 0) {
+            DefringedRemoval removal(source.width, source.height, p, defringeRadius, &match);
+            removal.run(source, work);
+            run.extraBytes += removal.extraBytes();
+            return run;
+        }
+    }
     RunPassSparing<Kernel>(source, work, p, match);
     return run;
 }
@@ -35,11 +44,13 @@ ConnectedRun Run(const ConstPixelView& source, const PixelView& work, const Pass
 
 ConnectedRun RunConnectedPassCommand(std::int32_t command, const ConstPixelView& source, const PixelView& work,
                                      const ArgbChannels& key, std::int32_t tolerance,
-                                     const ArgbChannels& replacement, std::span<const PixelPoint> seeds)
+                                     const ArgbChannels& replacement, std::span<const PixelPoint> seeds,
+                                     std::int32_t defringeRadius)
 {
     const PassParameters p{key, tolerance, DeltasOnto(key, replacement)};
     return WithKernelOf(
-        command, [&](auto kernel) { return Run<typename decltype(kernel)::type>(source, work, p, seeds); },
+        command,
+        [&](auto kernel) { return Run<typename decltype(kernel)::type>(source, work, p, seeds, defringeRadius); },
         [] { return ConnectedRun{}; });
 }
 

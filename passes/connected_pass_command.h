@@ -25,9 +25,11 @@ struct ConnectedRun {
 // border when there are none) and paints work, which may be the source
 // itself; the settings are read once. A seed outside the image or not
 // matching the key stops the run before anything is painted. An unknown
-// command paints nothing.
+// command paints nothing. `defringeRadius` above 0, for simple removal: the
+// fringe of what it removes is un-blended from the key (DefringedRemoval).
 ConnectedRun RunConnectedPassCommand(std::int32_t command, const ConstPixelView& source, const PixelView& work,
                                      const ArgbChannels& key, std::int32_t tolerance,
-                                     const ArgbChannels& replacement, std::span<const PixelPoint> seeds = {});
+                                     const ArgbChannels& replacement, std::span<const PixelPoint> seeds = {},
+                                     std::int32_t defringeRadius = 0);
 
 } // namespace passes

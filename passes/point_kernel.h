@@ -90,6 +90,16 @@ public:
             detail::ForEachPixel<Bytes>(src, dst, n, painter<4>(), painter<Bytes>());
     }
 
+    // Paints as operator() does, and notes the pixels painted 0x00000000 (what
+    // the pass removes): pixel i sets or clears bit first + i of `words`, as
+    // detail::BitWriter writes them.
+    void paintNotingRemoved(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::uint32_t* words,
+                            std::size_t first)
+    {
+        NotingRemoved noting{*this, words, first};
+        detail::RunOnActivePath(noting, src, dst, n);
+    }
+
 private:
     // Paints Bytes / 4 pixels. It holds what it needs, splatted to the vector
     // width, so that it stays in registers for the whole run.
@@ -122,6 +132,46 @@ private:
         else
             return color & ~reinterpret_cast<detail::Pixels<Bytes>>((color >> 24) == 0);
     }
+
+    // paintNotingRemoved on the widest path: the painters, each result also
+    // tested for alpha 0 on its way out.
+    struct NotingRemoved {
+        PointKernel& kernel;
+        std::uint32_t* words;
+        std::size_t first;
+
+        template <int Bytes>
+        CHROMOBRISK_INLINE void run(const std::uint32_t* src, std::uint32_t* dst, std::size_t n)
+        {
+            detail::BitWriter bits(words, first);
+            if (kernel.window_.matchesNothing())
+                Paint<Bytes>(src, dst, n, bits, outsidePainter<4>(), outsidePainter<Bytes>());
+            else
+                Paint<Bytes>(src, dst, n, bits, kernel.template painter<4>(), kernel.template painter<Bytes>());
+            bits.finish();
+        }
+
+        template <int Bytes, class PaintOne, class PaintWide>
+        CHROMOBRISK_INLINE static void Paint(const std::uint32_t* src, std::uint32_t* dst, std::size_t n,
+                                             detail::BitWriter& bits, PaintOne paintOne, PaintWide paintWide)
+        {
+            detail::ForEachPixel<Bytes>(
+                src, dst, n, [&bits, paintOne](detail::Pixels<4> v) __attribute__((always_inline)) {
+                    return Noted<4>(bits, paintOne(v));
+                },
+                [&bits, paintWide](detail::Pixels<Bytes> v) __attribute__((always_inline)) {
+                    return Noted<Bytes>(bits, paintWide(v));
+                });
+        }
+
+        template <int Bytes>
+        CHROMOBRISK_INLINE static detail::Pixels<Bytes> Noted(detail::BitWriter& bits, detail::Pixels<Bytes> painted)
+        {
+            const auto removed = reinterpret_cast<detail::Pixels<Bytes>>((painted >> 24) == 0);
+            bits.put(detail::LaneBits<Bytes>(removed), static_cast<int>(detail::Vec<Bytes>::kPixels));
+            return painted;
+        }
+    };
 
     detail::ToleranceWindow window_;
     Schedule schedule_;

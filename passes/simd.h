@@ -229,6 +229,41 @@ CHROMOBRISK_INLINE void ForEachPixel(const std::uint32_t* src, std::uint32_t* ds
     for (; i < n; ++i) Store<4>(dst + i, paintOne(Load<4>(src + i)));
 }
 
+// Writes one bit per pixel, in pixel order, into words of 32 (pixel i in bit
+// i % 32 of word i / 32), from bit `first` on. The bits below `first` in its
+// word are kept; finish() writes the last, partial word, with the bits above
+// the last one written clear.
+class BitWriter {
+public:
+    BitWriter(std::uint32_t* words, std::size_t first) noexcept
+        : word_(words + first / 32), filled_(static_cast<int>(first % 32)),
+          pending_(filled_ > 0 ? *word_ & ((std::uint64_t{1} << filled_) - 1) : 0)
+    {
+    }
+
+    // The low `count` (at most 32) bits of `bits`, which are clear above them.
+    CHROMOBRISK_INLINE void put(std::uint32_t bits, int count) noexcept
+    {
+        pending_ |= std::uint64_t{bits} << filled_;
+        filled_ += count;
+        if (filled_ >= 32) {
+            *word_++ = static_cast<std::uint32_t>(pending_);
+            pending_ >>= 32;
+            filled_ -= 32;
+        }
+    }
+
+    void finish() noexcept
+    {
+        if (filled_ > 0) *word_ = static_cast<std::uint32_t>(pending_);
+    }
+
+private:
+    std::uint32_t* word_;
+    int filled_;
+    std::uint64_t pending_;
+};
+
 enum class SimdPath { Scalar, Sse2, Avx2 };
 
 // The widest path this processor runs; tests may force a narrower one.

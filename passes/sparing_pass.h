@@ -14,6 +14,28 @@
 
 namespace passes {
 
+// Calls paint(kernel, x, end) for the runs of row y within [from, to):
+// with `outside` for the spared ones, with `pass` for the others.
+template <class Kernel, class Paint>
+void ForEachSparingRun(Kernel& pass, Kernel& outside, const BitMask& spared, std::int32_t y, std::int32_t from,
+                       std::int32_t to, Paint&& paint)
+{
+    for (std::int32_t x = from; x < to;) {
+        const bool isSpared = spared.test(x, y);
+        const std::int32_t end = std::min(to, isSpared ? spared.nextClear(y, x) : spared.nextSet(y, x, to));
+        paint(isSpared ? outside : pass, x, end);
+        x = end;
+    }
+}
+
+// The kernel that paints as the pass paints a pixel outside its tolerance.
+template <class Kernel>
+Kernel OutsideKernel(PassParameters p)
+{
+    p.tolerance = 0; // matches nothing
+    return Kernel(p);
+}
+
 // Paints every pixel of work (clipped to source and `spared`) from source,
 // which may be work itself.
 template <class Kernel>
@@ -22,18 +44,13 @@ void RunPassSparing(const ConstPixelView& source, const PixelView& work, const P
 {
     const std::int32_t width = std::min({source.width, work.width, spared.width()});
     const std::int32_t height = std::min({source.height, work.height, spared.height()});
-    PassParameters matchingNothing = p;
-    matchingNothing.tolerance = 0;
-    Kernel pass(p), outside(matchingNothing);
+    Kernel pass(p), outside = OutsideKernel<Kernel>(p);
     for (std::int32_t y = 0; y < height; ++y) {
         const std::uint32_t* src = source.row(y);
         std::uint32_t* dst = work.row(y);
-        for (std::int32_t x = 0; x < width;) {
-            const bool isSpared = spared.test(x, y);
-            const std::int32_t end = std::min(width, isSpared ? spared.nextClear(y, x) : spared.nextSet(y, x, width));
-            (isSpared ? outside : pass)(src + x, dst + x, static_cast<std::size_t>(end - x));
-            x = end;
-        }
+        ForEachSparingRun(pass, outside, spared, y, 0, width, [&](Kernel& kernel, std::int32_t x, std::int32_t end) {
+            kernel(src + x, dst + x, static_cast<std::size_t>(end - x));
+        });
     }
 }
 

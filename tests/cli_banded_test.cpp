@@ -6,6 +6,7 @@
 #include "cli/banded_pass.h"
 #include "cli/batch.h"
 #include "imaging/mgdip.h"
+#include "passes/defringed_removal.h"
 #include "passes/pass_command.h"
 
 #include <QFile>
@@ -137,6 +138,46 @@ TEST_F(BandedProcessing, GivesTheWholeImagesResultForEveryPassAndKey)
             passes::RunPassCommand(command, {pixels, pixels, {}}, expected.width(), expected.height(), key,
                                    options.tolerance, replacement);
             ASSERT_NE(testsupport::FirstDifference(expected, decoded), -1); // the pass does change the image
+            const mGdip::LoadedImage written = mGdip::LoadImageFile(path(QStringLiteral("out.png")));
+            ASSERT_EQ(written.status, mGdip::ImagingStatus::Ok) << qPrintable(written.reason);
+            EXPECT_EQ(testsupport::FirstDifference(written.image.qimage(), expected), -1);
+        }
+    }
+}
+
+// Clean edges band by band: the rows near a band's end wait for the next
+// band, and every pixel comes out as over the whole decoded image.
+TEST_F(BandedProcessing, DefringeGivesTheWholeImagesResult)
+{
+    const QImage scene = Scene();
+    const QString inputs[] = {WriteScene(QStringLiteral("scene.png")),
+                              WriteFile(QStringLiteral("scene.jpg"), testsupport::EncodeWithQt(scene, "jpeg", 80))};
+    for (const QString& input : inputs) {
+        const QImage decoded = mGdip::LoadImageFile(input).image.qimage();
+        for (const int radius : {1, 2, 5, 16}) {
+            SCOPED_TRACE(testing::Message() << qPrintable(input) << ", --defringe " << radius);
+            cli::Options options = Base(passes::kSimpleRemoval);
+            options.keyAt = cli::PixelPosition{7, 20};
+            options.defringe = radius;
+            cli::FileDetails details;
+            ASSERT_FALSE(cli::ProcessInBands(options, input, path(QStringLiteral("out.png")), &details));
+            EXPECT_TRUE(details.keyFromImage);
+
+            QImage expected = decoded.copy();
+            const passes::PixelView pixels{reinterpret_cast<std::uint32_t*>(expected.bits()),
+                                           expected.bytesPerLine() / 4, expected.width(), expected.height()};
+            passes::ArgbChannels key;
+            passes::SplitArgb(decoded.pixel(7, 20), key.A, key.R, key.G, key.B);
+            EXPECT_EQ(details.key, key);
+            passes::PassParameters plain{key, options.tolerance, {}};
+            QImage passed = decoded.copy();
+            passes::RunPassCommand(passes::kSimpleRemoval,
+                                   {pixels, passes::PixelView{reinterpret_cast<std::uint32_t*>(passed.bits()),
+                                                              passed.bytesPerLine() / 4, passed.width(), passed.height()},
+                                    {}},
+                                   passed.width(), passed.height(), key, options.tolerance, {});
+            passes::RunDefringedRemoval(pixels, pixels, plain, radius);
+            ASSERT_NE(testsupport::FirstDifference(expected, passed), -1); // there is a fringe
             const mGdip::LoadedImage written = mGdip::LoadImageFile(path(QStringLiteral("out.png")));
             ASSERT_EQ(written.status, mGdip::ImagingStatus::Ok) << qPrintable(written.reason);
             EXPECT_EQ(testsupport::FirstDifference(written.image.qimage(), expected), -1);

@@ -266,6 +266,8 @@ TEST(ParseArguments, ConnectedSeedsAndTrim)
     EXPECT_EQ(options.seeds[1].y, 9);
     EXPECT_EQ(options.files, Args{"f"});
     EXPECT_TRUE(Runs({"replace", "--trim", "f"}).trim); // trim needs no --connected
+    EXPECT_EQ(plain.defringe, 0);
+    EXPECT_EQ(Runs({"simple", "--defringe", "16", "--connected", "--trim", "f"}).defringe, 16);
 
     EXPECT_NE(UsageErrorOf({"simple", "--seed", "1,1", "f"}).find("--connected"), std::string::npos);
     for (const Args& bad : {Args{"simple", "--connected", "--seed", "1", "f"}, Args{"simple", "--connected", "--seed=-1,0", "f"},
@@ -335,6 +337,12 @@ TEST(ParseArguments, UsageErrorsWordForWord)
         {{"simple", "-", "--", "-"}, "standard input (-) can be read only once"},
         {{"simple", "--files-from", "-", "-"}, "standard input (-) can be read only once"},
         {{"simple", "--files-from", "", "f"}, "option --files-from needs a file"},
+        {{"alpha", "--defringe", "2", "f"}, "--defringe is only used by the simple pass"},
+        {{"replace", "--connected", "--defringe=1", "f"}, "--defringe is only used by the simple pass"},
+        {{"simple", "--defringe", "0", "f"}, "invalid defringe distance '0' (expected 1..16)"},
+        {{"simple", "--defringe=17", "f"}, "invalid defringe distance '17' (expected 1..16)"},
+        {{"simple", "--defringe", "two", "f"}, "invalid defringe distance 'two' (expected 1..16)"},
+        {{"simple", "--defringe", "1.5", "f"}, "invalid defringe distance '1.5' (expected 1..16)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));

@@ -195,6 +195,8 @@ TEST_F(CliRun, UsageErrorsExitWithTwoAndTheUsage)
         {QStringLiteral("simple"), QStringLiteral("--key=1,2,3"), QStringLiteral("--key-at=0,0"), input},
         {QStringLiteral("simple"), QStringLiteral("-j"), QStringLiteral("0"), input},
         {QStringLiteral("simple"), QStringLiteral("--files-from"), QStringLiteral("no-such-list")},
+        {QStringLiteral("alpha"), QStringLiteral("--defringe"), QStringLiteral("2"), input},
+        {QStringLiteral("simple"), QStringLiteral("--defringe=17"), input},
     };
     const QStringList before = EntriesOf(folder());
     for (const QStringList& args : cases) {
@@ -368,6 +370,31 @@ TEST_F(CliRun, ConnectedKeepsEnclosedKeyColorsAndTrimCropsTheMargin)
                                                  0, W, W, W, 0, //
                                                  0, 0, 0, 0, 0x0EDBFF6D};
     EXPECT_EQ(PixelsOfFile(QDir(out).filePath(QStringLiteral("dark.png.png"))), expected);
+}
+
+// The logo recipe with clean edges: the grey edge un-blended from white into
+// translucent black, the faint pixel at the right un-blended to nothing and
+// then trimmed away; the black far from the key stays as it is.
+TEST_F(CliRun, DefringeUnblendsTheEdgeBeforeTheTrim)
+{
+    constexpr std::uint32_t G = 0xFFE0E0E0, F = 0x01E0E0E0, E = 0x1F000000; // grey, faint grey, grey un-blended
+    const QString logo = WriteImage(QStringLiteral("logo.png"), 9, 5,
+                                    {W, W, W, W, W, W, W, W, W, //
+                                     W, G, K, K, K, K, K, W, W, //
+                                     W, G, K, K, K, K, K, W, F, //
+                                     W, G, K, K, K, K, K, W, W, //
+                                     W, W, W, W, W, W, W, W, W});
+    const QString out = MakeFolder(QStringLiteral("out"));
+    for (const QString& variant : {QStringLiteral("--connected"), QStringLiteral("--tolerance=30")}) {
+        SCOPED_TRACE(qPrintable(variant));
+        const CliResult r = Run({QStringLiteral("simple"), QStringLiteral("--key"), QStringLiteral("white"), variant,
+                                 QStringLiteral("--defringe"), QStringLiteral("2"), QStringLiteral("--trim"),
+                                 QStringLiteral("--overwrite"), QStringLiteral("-o"), out, logo});
+        ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        const QString result = QDir(out).filePath(QStringLiteral("logo.png.png"));
+        EXPECT_EQ(SizeOfFile(result), QSize(6, 3));
+        EXPECT_EQ(PixelsOfFile(result), (std::vector<std::uint32_t>{E, K, K, K, K, K, E, K, K, K, K, K, E, K, K, K, K, K}));
+    }
 }
 
 TEST_F(CliRun, BadSeedsAreUsageErrorsNamingTheirFileAndAnEmptyTrimKeepsOnePixel)

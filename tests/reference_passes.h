@@ -4,9 +4,11 @@
 
 #include "passes/color_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace reference {
 
@@ -79,6 +81,50 @@ inline std::uint32_t ColorReplacement(std::uint32_t v, Channel kA, Channel kR, C
         passes::AddClamped(B, dB);
     }
     return PaintOnFresh(passes::MakeArgb(A, R, G, B));
+}
+
+// A pixel un-blended from the key: channels from their distance to the key,
+// alpha from the largest of them.
+inline std::uint32_t UnblendFromKey(std::uint32_t v, Channel kR, Channel kG, Channel kB)
+{
+    Channel A, R, G, B;
+    passes::SplitArgb(static_cast<Argb>(v), A, R, G, B);
+    const auto share = [](Channel c, Channel k) {
+        if (c > k) return static_cast<double>(c - k) / static_cast<double>(255 - k);
+        if (c < k) return static_cast<double>(k - c) / static_cast<double>(k);
+        return 0.0;
+    };
+    const double alpha = std::max({share(R, kR), share(G, kG), share(B, kB)});
+    if (alpha == 0) return 0;
+    const auto rounded = [](double value) { return static_cast<Channel>(std::clamp(std::nearbyint(value), 0.0, 255.0)); };
+    const auto channel = [&](Channel c, Channel k) { return rounded(k + (c - k) / alpha); };
+    const Channel a = rounded(alpha * A);
+    if (a == 0) return 0;
+    return static_cast<std::uint32_t>(passes::MakeArgb(a, channel(R, kR), channel(G, kG), channel(B, kB)));
+}
+
+// Every pixel the pass kept (alpha above 0) within `radius` of one it
+// removed (alpha 0), the larger of the two distances, un-blended from its
+// source pixel; the others as the pass left them. Row after row, pixel by pixel.
+inline std::vector<std::uint32_t> Defringe(const std::vector<std::uint32_t>& source,
+                                           const std::vector<std::uint32_t>& passed, int width, int height,
+                                           Channel kR, Channel kG, Channel kB, int radius)
+{
+    const auto at = [width](int x, int y) { return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x); };
+    std::vector<std::uint32_t> out = passed;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            if ((passed[at(x, y)] >> 24) == 0) continue;
+            bool nearRemoved = false;
+            for (int dy = -radius; dy <= radius; ++dy)
+                for (int dx = -radius; dx <= radius; ++dx) {
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx >= 0 && ny >= 0 && nx < width && ny < height && (passed[at(nx, ny)] >> 24) == 0)
+                        nearRemoved = true;
+                }
+            if (nearRemoved) out[at(x, y)] = UnblendFromKey(source[at(x, y)], kR, kG, kB);
+        }
+    return out;
 }
 
 } // namespace reference
