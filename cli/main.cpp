@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <malloc.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,20 @@ void KeepStandardStreamsHarmless()
             ::close(null);
         }
     }
+}
+
+// Each file's decoding and encoding buffers (a few megabytes) are freed
+// when it is done, and glibc gives such blocks back to the system, so the
+// next file faulted in and zeroed as many pages again: in a batch of 2 MP
+// PNGs, 1,500 page faults a file. Kept, they are reused. Blocks above 32 MB
+// (whole large images) still go back at once; what is kept is at most what
+// one file at a time per job needed.
+void KeepFreedBuffersForTheNextFile()
+{
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+#endif
 }
 
 // Why the output folder cannot take results, or empty.
@@ -106,6 +121,7 @@ int main(int argc, char** argv)
             return kExitFileFailed;
         }
 
+    KeepFreedBuffersForTheNextFile();
     const auto jobs = cli::PlanJobs(options, inputs.files);
     cli::BatchReport report;
     {

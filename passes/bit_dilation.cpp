@@ -35,18 +35,28 @@ CHROMOBRISK_WIDE_LOOP void ShiftedBothWays(const std::uint32_t* __restrict in, s
 // Eight words at a time, as one vector where the processor has them.
 typedef std::uint32_t Words8 __attribute__((vector_size(32)));
 
-Words8 Load8(const std::uint32_t* from) noexcept
+// Vectors by reference only: a 32-byte vector passed or returned by value
+// changes the calling convention between the AVX2 clone and the default one
+// (clang refuses to build such a call).
+void OrLoad8(Words8& v, const std::uint32_t* from) noexcept
 {
-    Words8 v;
-    std::memcpy(&v, from, sizeof v);
-    return v;
+    Words8 loaded;
+    std::memcpy(&loaded, from, sizeof loaded);
+    v |= loaded;
 }
 
-bool Any8(Words8 v) noexcept
+bool Any8(const Words8& v) noexcept
 {
     std::uint32_t any = 0;
     for (int i = 0; i < 8; ++i) any |= v[i];
     return any != 0;
+}
+
+bool AnyOf8Words(const std::uint32_t* from) noexcept
+{
+    Words8 v{};
+    OrLoad8(v, from);
+    return Any8(v);
 }
 
 } // namespace
@@ -58,7 +68,7 @@ CHROMOBRISK_WIDE_LOOP bool OrRows(std::span<const std::uint32_t* const> rows, st
     Words8 any8{};
     for (; w + 8 <= words; w += 8) {
         Words8 v{};
-        for (const std::uint32_t* row : rows) v |= Load8(row + w);
+        for (const std::uint32_t* row : rows) OrLoad8(v, row + w);
         std::memcpy(out + w, &v, sizeof v);
         any8 |= v;
     }
@@ -83,7 +93,7 @@ CHROMOBRISK_WIDE_LOOP std::size_t ListSetWords(const std::uint32_t* bits, std::s
 {
     std::size_t listed = 0, w = 0;
     for (; w < words; ++w) {
-        if (w % 8 == 0 && w + 8 <= words && !Any8(Load8(bits + w))) {
+        if (w % 8 == 0 && w + 8 <= words && !AnyOf8Words(bits + w)) {
             w += 7;
             continue;
         }

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -13,10 +14,15 @@ namespace imaging {
 
 namespace {
 
+// Rows the pipeline holds: the row above, then the band's. Left uninitialised
+// when made: every word is written before it is read, and clearing a band's
+// megabytes would cost about as much as filling them.
+using RowStorage = std::unique_ptr<std::uint32_t[]>;
+
 // One band on its way through.
 struct Band {
     BandRows view;
-    std::vector<std::uint32_t> storage;   // rows the pipeline holds: the row above, then the band's
+    RowStorage storage;
     std::vector<std::uint32_t> aboveCopy; // the row above, when the band before was held
 };
 
@@ -55,30 +61,29 @@ public:
         if (failed() || committedRows_ >= height_) return nullptr;
         try {
             // Room given before and not committed is given again.
-            if (room_.empty()) room_ = takeStorage();
-            if (room_.empty()) return nullptr;
+            if (!room_) room_ = takeStorage();
+            if (!room_) return nullptr;
         } catch (const std::bad_alloc&) {
             fail(NoMemoryToEncode());
             return nullptr;
         }
         *rows = std::min(rowsPerBand_, height_ - committedRows_);
-        return room_.data() + width_;
+        return room_.get() + width_;
     }
 
     Failure commit(std::int32_t rows)
     {
-        if (room_.empty() || rows <= 0 || rows > std::min(rowsPerBand_, height_ - committedRows_)) return fail(NotWritten());
+        if (!room_ || rows <= 0 || rows > std::min(rowsPerBand_, height_ - committedRows_)) return fail(NotWritten());
         Band band;
         band.storage = std::move(room_);
-        room_.clear();
         const std::size_t width = static_cast<std::size_t>(width_);
-        band.view.rows = band.storage.data() + width;
+        band.view.rows = band.storage.get() + width;
         band.view.wordsPerLine = width;
         band.view.count = rows;
         if (committedRows_ > 0) {
             const std::uint32_t* previous = inPlaceLastRow_ ? inPlaceLastRow_ : lastRow_.data();
-            std::copy(previous, previous + width, band.storage.begin());
-            band.view.above = band.storage.data();
+            std::copy(previous, previous + width, band.storage.get());
+            band.view.above = band.storage.get();
         }
         const std::uint32_t* lastRow = band.view.rows + width * static_cast<std::size_t>(rows - 1);
         lastRow_.assign(lastRow, lastRow + width);
@@ -215,9 +220,8 @@ private:
 
     // Row buffers go round: a band's comes back once it is delivered, so the
     // memory touched stays a few bands whatever the image's height.
-    std::vector<std::uint32_t> takeStorage()
+    RowStorage takeStorage()
     {
-        const std::size_t words = storageWords();
         std::unique_lock lock(mutex_);
         // One being filled, and at most one queued and one in work per helper.
         const std::size_t most = 2 * helpers_.size() + 2;
@@ -225,13 +229,13 @@ private:
         if (failure_) return {};
         ++held_;
         if (!free_.empty()) {
-            std::vector<std::uint32_t> storage = std::move(free_.back());
+            RowStorage storage = std::move(free_.back());
             free_.pop_back();
             return storage;
         }
         lock.unlock();
         try {
-            return std::vector<std::uint32_t>(words);
+            return std::make_unique_for_overwrite<std::uint32_t[]>(storageWords());
         } catch (const std::bad_alloc&) {
             lock.lock();
             --held_;
@@ -239,12 +243,12 @@ private:
         }
     }
 
-    void giveBack(std::vector<std::uint32_t> storage)
+    void giveBack(RowStorage storage)
     {
-        if (storage.empty()) return;
+        if (!storage) return;
         std::lock_guard lock(mutex_);
         --held_;
-        if (storage.size() == storageWords()) free_.push_back(std::move(storage));
+        free_.push_back(std::move(storage));
         spare_.notify_one();
     }
 
@@ -276,14 +280,15 @@ private:
     std::unique_ptr<BandWork> producerWork_;
 
     // The producer's side only.
-    std::vector<std::uint32_t> room_, lastRow_;
+    RowStorage room_;
+    std::vector<std::uint32_t> lastRow_;
     const std::uint32_t* inPlaceLastRow_ = nullptr;
     std::int32_t committedRows_ = 0, nextIndex_ = 0;
 
     std::mutex mutex_;
     std::condition_variable work_, turn_, spare_;
     std::deque<Band> queue_;
-    std::vector<std::vector<std::uint32_t>> free_;
+    std::vector<RowStorage> free_;
     std::size_t held_ = 0; // row buffers out of free_
     std::int32_t delivered_ = 0;
     bool stopping_ = false;

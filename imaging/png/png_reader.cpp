@@ -253,6 +253,7 @@ struct PngReader::State {
     std::optional<IdatInflater> inflater;
     std::unique_ptr<std::uint8_t[]> batch, prior;
     std::size_t batchRows = 0, batchNext = 0; // rows in `batch`, and the next one to hand out
+    bool nextUnfiltered = false;               // batchNext was unfiltered with the row before it
     std::uint32_t rowsRead = 0;
 };
 
@@ -359,7 +360,11 @@ Failure PngReader::readRows(std::uint32_t* out, std::size_t wordsPerLine, std::i
         }
         std::uint8_t* row = s.batch.get() + s.batchNext * s.stride;
         const std::uint8_t* above = s.batchNext == 0 ? s.prior.get() : row - s.stride + 1;
-        if (!UnfilterRow(row[0], row + 1, above, s.rowBytes, h.channels))
+        if (s.nextUnfiltered)
+            s.nextUnfiltered = false;
+        else if (s.batchNext + 1 < s.batchRows && UnfilterPaethPair(row, row + s.stride, above, s.rowBytes, h.channels))
+            s.nextUnfiltered = true;
+        else if (!UnfilterRow(row[0], row + 1, above, s.rowBytes, h.channels))
             return Refuse(Damage(s.chunks, "a row has an unknown filter type"));
         ConvertRowToArgb(h.colorType, row + 1, out + static_cast<std::size_t>(r) * wordsPerLine, h.width);
     }

@@ -9,6 +9,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include "png_unfilter_paeth.h"
+#endif
 
 namespace imaging::png {
 namespace {
@@ -48,12 +51,15 @@ void UnfilterPaethPlain(std::uint8_t* row, const std::uint8_t* prior, std::size_
 #if defined(__SSE2__)
 // One pixel of `bpp` (3 or 4) bytes in the low lanes of a register; never
 // touches a byte beyond the pixel. (The size is a template argument so that
-// the copies compile to plain moves.)
+// the copies compile to plain moves. Three bytes are put together in a
+// register: copied into a word, they went through the stack, and reading the
+// word back waited for the narrower stores each pixel.)
 template <int bpp>
 __m128i LoadPixel(const std::uint8_t* p)
 {
     std::uint32_t v = 0;
-    std::memcpy(&v, p, bpp);
+    if constexpr (bpp == 3) v = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
+    else std::memcpy(&v, p, bpp);
     return _mm_cvtsi32_si128(static_cast<int>(v));
 }
 
@@ -88,29 +94,6 @@ void UnfilterAverageSse2(std::uint8_t* row, const std::uint8_t* prior, std::size
     }
 }
 
-__m128i Abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
-
-__m128i Select(__m128i mask, __m128i yes, __m128i no) { return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no)); }
-
-template <int bpp>
-void UnfilterPaethSse2(std::uint8_t* row, const std::uint8_t* prior, std::size_t n)
-{
-    const __m128i zero = _mm_setzero_si128();
-    __m128i a = zero, c = zero; // left and upper-left, as 16-bit lanes
-    for (std::size_t i = 0; i + static_cast<std::size_t>(bpp) <= n; i += static_cast<std::size_t>(bpp)) {
-        const __m128i b = _mm_unpacklo_epi8(LoadPixel<bpp>(prior + i), zero);
-        const __m128i p = _mm_sub_epi16(b, c), q = _mm_sub_epi16(a, c);
-        const __m128i pa = Abs16(p), pb = Abs16(q), pc = Abs16(_mm_add_epi16(p, q));
-        const __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-        // Ties go to a, then b, then c.
-        __m128i predictor = Select(_mm_cmpeq_epi16(smallest, pb), b, c);
-        predictor = Select(_mm_cmpeq_epi16(smallest, pa), a, predictor);
-        const __m128i x = _mm_add_epi8(LoadPixel<bpp>(row + i), _mm_packus_epi16(predictor, predictor));
-        StorePixel<bpp>(row + i, x);
-        a = _mm_unpacklo_epi8(x, zero);
-        c = b;
-    }
-}
 #endif
 
 } // namespace
@@ -142,9 +125,9 @@ bool UnfilterRow(int filterType, std::uint8_t* row, const std::uint8_t* prior, s
         UnfilterAveragePlain(row, prior, rowBytes, bytesPerPixel);
         return true;
     case 4:
-#if defined(__SSE2__)
+#if defined(__x86_64__)
         if (wide) {
-            bytesPerPixel == 3 ? UnfilterPaethSse2<3>(row, prior, rowBytes) : UnfilterPaethSse2<4>(row, prior, rowBytes);
+            UnfilterPaethRow(row, prior, rowBytes, bytesPerPixel);
             return true;
         }
 #endif
@@ -152,6 +135,19 @@ bool UnfilterRow(int filterType, std::uint8_t* row, const std::uint8_t* prior, s
         return true;
     default: return false;
     }
+}
+
+bool UnfilterPaethPair(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes,
+                       int bytesPerPixel)
+{
+#if defined(__x86_64__)
+    if (first[0] != 4 || second[0] != 4 || bytesPerPixel < 3) return false;
+    UnfilterPaethRowPair(first + 1, second + 1, prior, rowBytes, bytesPerPixel);
+    return true;
+#else
+    (void)first, (void)second, (void)prior, (void)rowBytes, (void)bytesPerPixel;
+    return false;
+#endif
 }
 
 } // namespace imaging::png

@@ -13,4 +13,10 @@ namespace imaging::png {
 bool UnfilterRow(int filterType, std::uint8_t* row, const std::uint8_t* prior, std::size_t rowBytes,
                  int bytesPerPixel);
 
+// Two consecutive rows, each starting with its filter-type byte, when both
+// are Paeth-filtered with 3- or 4-byte pixels: some processors unfilter such
+// a pair at once, faster. False, with nothing done, for any other pair.
+bool UnfilterPaethPair(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes,
+                       int bytesPerPixel);
+
 } // namespace imaging::png
