@@ -19,15 +19,15 @@ struct RgbChannels {
 
 struct AppState {
     std::int16_t PendingCommand = passes::kNoCommand; // posted by the three processing buttons
-    bool ExitRequested = false;                       // set when the window closes
-    bool PickReplacementFromImage = false;            // the next click on Pic1 picks the replacement
+    bool ExitRequested = false; // set when the window closes
+    bool PickReplacementFromImage = false; // the next click on Pic1 picks the replacement
 
     mGdip::Surface SourceSurface; // over Pic1
     mGdip::Surface ResultSurface; // over Pic2
-    mGdip::Image SourceImage;     // the dropped file, decoded
+    mGdip::Image SourceImage; // the dropped file, decoded
     std::int32_t ImageWidth = 0;
     std::int32_t ImageHeight = 0;
-    QString SourceFileName;       // last path component of the dropped file
+    QString SourceFileName; // last path component of the dropped file
     // The bitmap the last pass painted. It is also the surface the pass paints
     // on: with direct pixel writes there is no separate drawing object, nor a
     // brush per pixel.
@@ -49,7 +49,7 @@ struct AppState {
     passes::Argb LastPickedPixel = 0; // kept between clicks: a failed read leaves it
 
     // What makes re-entry during a pass safe.
-    bool PassRunning = false;   // handlers now run inside one of a pass's yields
+    bool PassRunning = false; // handlers now run inside one of a pass's yields
     bool SaveRequested = false; // a save clicked during a pass, done after it
     // A decode or an encode runs on another thread: the window paints, user
     // input waits, and the images stay in use until it ends.

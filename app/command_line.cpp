@@ -10,27 +10,25 @@
 
 namespace app {
 
-const char* const kWindowUsage =
-    "usage: chromobrisk [--] [FILE...]\n"
-    "       chromobrisk --help | --version\n";
+const char* const kWindowUsage = "usage: chromobrisk [--] [FILE...]\n"
+                                 "       chromobrisk --help | --version\n";
 
-const char* const kWindowHelp =
-    "Opens the Chromobrisk window, which removes or recolors the background of\n"
-    "an image. Each FILE is opened as if it were dropped on the source picture,\n"
-    "one after another; the last one that opens stays.\n"
-    "\n"
-    "Results are saved as <file name>.png into the SAVE folder beside the\n"
-    "program. An installed program, whose folder the user cannot write, saves\n"
-    "into Chromobrisk/SAVE in the user's pictures folder instead (for example\n"
-    "~/Pictures/Chromobrisk/SAVE), created on the first save.\n"
-    "\n"
-    "Options:\n"
-    "  -h, --help   show this help and exit\n"
-    "  --version    show the version and exit\n"
-    "  --           every later argument is a file, even one starting with '-'\n"
-    "\n"
-    "Qt's own options (-platform NAME, -style NAME, ...) are taken too.\n"
-    "chromobrisk-cli runs the same passes on many files without a window.\n";
+const char* const kWindowHelp = "Opens the Chromobrisk window, which removes or recolors the background of\n"
+                                "an image. Each FILE is opened as if it were dropped on the source picture,\n"
+                                "one after another; the last one that opens stays.\n"
+                                "\n"
+                                "Results are saved as <file name>.png into the SAVE folder beside the\n"
+                                "program. An installed program, whose folder the user cannot write, saves\n"
+                                "into Chromobrisk/SAVE in the user's pictures folder instead (for example\n"
+                                "~/Pictures/Chromobrisk/SAVE), created on the first save.\n"
+                                "\n"
+                                "Options:\n"
+                                "  -h, --help   show this help and exit\n"
+                                "  --version    show the version and exit\n"
+                                "  --           every later argument is a file, even one starting with '-'\n"
+                                "\n"
+                                "Qt's own options (-platform NAME, -style NAME, ...) are taken too.\n"
+                                "chromobrisk-cli runs the same passes on many files without a window.\n";
 
 WindowCommandLine ParseWindowCommandLine(int argc, const char* const* argv)
 {

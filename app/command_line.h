@@ -14,7 +14,7 @@ struct WindowCommandLine {
     enum class Action { Open, Help, Version, UsageError };
     Action action = Action::Open;
     QStringList files; // Open: the files, in command-line order
-    QString error;     // UsageError: what is wrong
+    QString error; // UsageError: what is wrong
 };
 
 extern const char* const kWindowUsage;

@@ -5,7 +5,7 @@
 
 namespace app {
 
-WindowModel::WindowModel(ModelView& view, ModelOptions options) : view_(view), options_(std::move(options)) {}
+WindowModel::WindowModel(ModelView& view, ModelOptions options) : view_(view), options_(std::move(options)) { }
 
 WindowModel::~WindowModel()
 {
@@ -19,7 +19,7 @@ void WindowModel::Start(mGdip::Surface source, mGdip::Surface result, passes::Ol
         view_.ShowStartupFailure(title, message);
     });
     mGdip::StartImaging(true, true, QStringLiteral("GDI+ 初始化错误。程序即将关闭。"), mGdip::kCriticalMessageStyle,
-                        QStringLiteral("初始化错误"));
+        QStringLiteral("初始化错误"));
     state_.SourceSurface = std::move(source);
     state_.ResultSurface = std::move(result);
     resultBackColor_ = resultBackColor;
@@ -66,10 +66,10 @@ void WindowModel::RunPendingCommand()
     // Key and tolerance are read from the state by reference, so changes made
     // during the pass reach the pixels not yet visited; the replacement is
     // taken once, here.
-    const passes::ArgbChannels replacement{state_.TargetAlpha, state_.ReplacementColor.R,
-                                           state_.ReplacementColor.G, state_.ReplacementColor.B};
-    const passes::PassImages images{source.pixels(), work.canvas(),
-                                    passes::PassYield(options_.yieldSlice, [this] { return YieldDuringPass(); })};
+    const passes::ArgbChannels replacement{
+        state_.TargetAlpha, state_.ReplacementColor.R, state_.ReplacementColor.G, state_.ReplacementColor.B};
+    const passes::PassImages images{
+        source.pixels(), work.canvas(), passes::PassYield(options_.yieldSlice, [this] { return YieldDuringPass(); })};
 
     view_.ShowBusy(true);
     state_.PassRunning = true;
@@ -86,7 +86,7 @@ void WindowModel::RunPendingCommand()
     }
     // Drawn from the offset the source is shown from, so the two stand side by side.
     state_.ResultDrawn = outcome == passes::PassOutcome::Completed && command >= passes::kSimpleRemoval
-                      && command <= passes::kColorReplacement && !state_.WorkBitmap.isNull();
+        && command <= passes::kColorReplacement && !state_.WorkBitmap.isNull();
     DrawResult();
     // A processing button pressed during the pass has no lasting effect.
     state_.PendingCommand = passes::kNoCommand;

@@ -29,8 +29,8 @@ void WindowModel::Drop(const QStringList& paths)
     // A file that cannot be decoded changes nothing: the current image, its
     // name and the last result stay.
     if (!mGdip::Succeeded(loaded.status)) {
-        view_.ShowMessage(QStringLiteral("无法打开图像文件 %1：%2")
-                              .arg(mGdip::DisplayPath(name), FailureReason(loaded.failure)));
+        view_.ShowMessage(
+            QStringLiteral("无法打开图像文件 %1：%2").arg(mGdip::DisplayPath(name), FailureReason(loaded.failure)));
         return;
     }
     state_.SourceFileName = name;

@@ -9,7 +9,8 @@ namespace {
 // or 10^4 (万) where that is shorter.
 QString Pixels(std::int64_t pixels)
 {
-    if (pixels >= 100'000'000) return QString::number(static_cast<double>(pixels) / 1e8, 'f', 2) + QStringLiteral(" 亿像素");
+    if (pixels >= 100'000'000)
+        return QString::number(static_cast<double>(pixels) / 1e8, 'f', 2) + QStringLiteral(" 亿像素");
     if (pixels >= 10'000) return QString::number(static_cast<double>(pixels) / 1e4, 'g', 4) + QStringLiteral(" 万像素");
     return QString::number(pixels) + QStringLiteral(" 像素");
 }

@@ -12,10 +12,7 @@ namespace {
 
 constexpr int Px(int twips) { return twips / 15; }
 
-QRect TwipsRect(int left, int top, int width, int height)
-{
-    return QRect(Px(left), Px(top), Px(width), Px(height));
-}
+QRect TwipsRect(int left, int top, int width, int height) { return QRect(Px(left), Px(top), Px(width), Px(height)); }
 
 constexpr passes::OleColor kBlack = passes::MakeOleColor(0, 0, 0);
 constexpr passes::OleColor kLightBlue = passes::MakeOleColor(128, 128, 255);
@@ -68,20 +65,19 @@ QIcon WindowIcon()
 const QRect Form1::Shape1 = TwipsRect(5760, 6000, 3255, 1455);
 const QRect Form1::Shape2 = TwipsRect(2280, 6000, 3135, 1455);
 
-Form1::Form1(Form1Options options)
-    : QWidget(nullptr), options_(std::move(options)), model_(*this, options_)
+Form1::Form1(Form1Options options) : QWidget(nullptr), options_(std::move(options)), model_(*this, options_)
 {
     setWindowTitle(texts::kCaption);
     setWindowIcon(WindowIcon());
     // Fixed border: system menu, minimize and close, no maximize.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(Px(11175), Px(8205));
 
     QFont font;
     // A CJK face with compact line spacing, so the instructions fit their box.
     font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("Droid Sans Fallback"), QStringLiteral("Sans Serif")});
+        QStringLiteral("Droid Sans Fallback"), QStringLiteral("Sans Serif")});
     font.setPixelSize(12);
     setFont(font);
 
@@ -145,15 +141,15 @@ void Form1::BuildControls()
     QFont credit;
     // SimSun where installed; otherwise another CJK serif of the same style.
     credit.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"),
-                        QStringLiteral("AR PL UMing CN"), QStringLiteral("Serif")});
+        QStringLiteral("AR PL UMing CN"), QStringLiteral("Serif")});
     credit.setPointSize(12);
     credit.setBold(true);
     Label8->setFont(credit);
 
     // Tab order: Pic1, Pic2, TxtCol 0, CMDChange, CMDSAVE, TxtCol 1 to 3,
     // CmdPick, CmdPickP, HScroll1, TxtCF, CMDARec, CMDTransP, then Pic1 again.
-    const QWidget* const order[] = {Pic1,      Pic2,     TxtCol[0], CMDChange, CMDSAVE,  TxtCol[1], TxtCol[2],
-                                    TxtCol[3], CmdPick,  CmdPickP,  HScroll1,  TxtCF,    CMDARec,   CMDTransP};
+    const QWidget* const order[] = {Pic1, Pic2, TxtCol[0], CMDChange, CMDSAVE, TxtCol[1], TxtCol[2], TxtCol[3], CmdPick,
+        CmdPickP, HScroll1, TxtCF, CMDARec, CMDTransP};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }

@@ -23,8 +23,8 @@ void SetBackground(QLabel* label, QColor color)
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, color);
     // The caption stays readable on light and dark colors alike.
-    palette.setColor(QPalette::WindowText,
-                     BlackTextReadsBetterOn(color.red(), color.green(), color.blue()) ? Qt::black : Qt::white);
+    palette.setColor(
+        QPalette::WindowText, BlackTextReadsBetterOn(color.red(), color.green(), color.blue()) ? Qt::black : Qt::white);
     label->setPalette(palette);
 }
 

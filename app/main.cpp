@@ -23,11 +23,8 @@ bool Answered(const app::WindowCommandLine& parsed)
         std::fputs("\n", stdout);
         std::fputs(app::kWindowHelp, stdout);
         return true;
-    case app::WindowCommandLine::Action::Version:
-        std::printf("chromobrisk %s\n", CHROMOBRISK_VERSION);
-        return true;
-    default:
-        return false;
+    case app::WindowCommandLine::Action::Version: std::printf("chromobrisk %s\n", CHROMOBRISK_VERSION); return true;
+    default: return false;
     }
 }
 
@@ -42,7 +39,8 @@ int main(int argc, char** argv)
     // Qt takes its own options (-platform, -style, ...) out of the arguments
     // it is given, even after "--", so it is given only those before.
     const std::vector<char*> all(argv, argv + argc);
-    const auto filesOnly = std::find_if(all.begin() + 1, all.end(), [](const char* a) { return std::strcmp(a, "--") == 0; });
+    const auto filesOnly =
+        std::find_if(all.begin() + 1, all.end(), [](const char* a) { return std::strcmp(a, "--") == 0; });
     std::vector<char*> qtArgs(all.begin(), filesOnly);
     int qtArgc = static_cast<int>(qtArgs.size());
     qtArgs.push_back(nullptr);

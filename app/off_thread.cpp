@@ -19,7 +19,8 @@ void RunOffTheWindowThread(const std::function<void()>& work)
         }
         // Posted, so it is handled inside exec() below even when the work
         // ends before the loop starts.
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();

@@ -30,7 +30,8 @@ void WindowModel::PanBy(QPoint delta)
 {
     if (state_.ExitRequested) return;
     const QSize box(state_.SourceSurface.width(), state_.SourceSurface.height());
-    const QPoint offset = ClampedViewOffset(state_.ViewOffset + delta, QSize(state_.ImageWidth, state_.ImageHeight), box);
+    const QPoint offset =
+        ClampedViewOffset(state_.ViewOffset + delta, QSize(state_.ImageWidth, state_.ImageHeight), box);
     if (offset == state_.ViewOffset) return;
     state_.ViewOffset = offset;
     DrawSource();
@@ -65,7 +66,7 @@ void WindowModel::DrawSource()
     // Black shows through the image's transparent pixels and beyond its edges.
     mGdip::ClearSurface(state_.SourceSurface, passes::MakeArgb(255, 0, 0, 0));
     mGdip::DrawImagePartOneToOne(state_.SourceSurface, state_.SourceImage, state_.ViewOffset.x(), state_.ViewOffset.y(),
-                                 state_.ImageWidth, state_.ImageHeight);
+        state_.ImageWidth, state_.ImageHeight);
     view_.ShowSource();
 }
 
@@ -78,7 +79,7 @@ void WindowModel::DrawResult()
     if (state_.ResultDrawn) {
         const mGdip::Image result = state_.WorkBitmap.snapshot();
         mGdip::DrawImagePartOneToOne(state_.ResultSurface, result, state_.ViewOffset.x(), state_.ViewOffset.y(),
-                                     result.width(), result.height());
+            result.width(), result.height());
     }
     view_.ShowResult();
 }

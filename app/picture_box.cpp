@@ -73,10 +73,7 @@ void PictureBox::paintEvent(QPaintEvent* event)
     }
 }
 
-QPointF PictureBox::inner(QPointF widgetPosition) const
-{
-    return widgetPosition - QPointF(contentsRect().topLeft());
-}
+QPointF PictureBox::inner(QPointF widgetPosition) const { return widgetPosition - QPointF(contentsRect().topLeft()); }
 
 void PictureBox::mousePressEvent(QMouseEvent* event)
 {

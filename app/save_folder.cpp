@@ -25,7 +25,7 @@ QString ProgramFolder()
 
 bool Exists(const QString& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::stat(mGdip::PathToBytes(path).constData(), &info) == 0;
 }
 

@@ -38,7 +38,8 @@ void WindowModel::SaveResult()
     const mGdip::Image result = state_.WorkBitmap.snapshot();
     if (result.isNull() && state_.SourceImage.isNull()) {
         // Nothing was dropped yet: there is no name to show a target with.
-        view_.ShowMessage(QStringLiteral("没有保存：还没有图像，也还没有处理结果。请先把图像拖进黑色相框，再运行一种处理。"));
+        view_.ShowMessage(
+            QStringLiteral("没有保存：还没有图像，也还没有处理结果。请先把图像拖进黑色相框，再运行一种处理。"));
         return;
     }
     if (result.isNull()) {
@@ -64,7 +65,8 @@ void WindowModel::SaveResult()
     // SAVE beside the program is never made: where results go is the user's
     // choice there, so they are told.
     if (failure.kind == mGdip::FailureKind::FolderMissing || failure.kind == mGdip::FailureKind::NotAFolder)
-        view_.ShowMessage(QStringLiteral("没有保存：SAVE 文件夹不存在。\n请先创建文件夹：%1").arg(mGdip::DisplayPath(folder)));
+        view_.ShowMessage(
+            QStringLiteral("没有保存：SAVE 文件夹不存在。\n请先创建文件夹：%1").arg(mGdip::DisplayPath(folder)));
     else
         view_.ShowMessage(QStringLiteral("保存失败：%1\n%2").arg(mGdip::DisplayPath(path), FailureReason(failure)));
 }

@@ -10,7 +10,7 @@ namespace app {
 
 class WrappingButton : public QPushButton {
 public:
-    WrappingButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {}
+    WrappingButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) { }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

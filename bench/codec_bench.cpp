@@ -39,8 +39,8 @@ const QImage& Picture(const std::string& name)
     QImage& picture = pictures[name];
     if (picture.isNull())
         picture = name == "logo" ? fixtures::LogoOnWhite(6000, 4000)
-                : name == "photo" ? fixtures::NoisyPhoto(6000, 4000)
-                                  : fixtures::EveryRgbValue();
+            : name == "photo"    ? fixtures::NoisyPhoto(6000, 4000)
+                                 : fixtures::EveryRgbValue();
     return picture;
 }
 
@@ -94,8 +94,9 @@ int main(int argc, char** argv)
             {"chosen", std::nullopt}, {"isa-l", DeflateBackend::Fast}, {"libdeflate", DeflateBackend::Thorough}};
         for (const auto& [label, backend] : backends)
             for (const int threads : {1, 2})
-                benchmark::RegisterBenchmark(("Encode/" + name + "/" + label + "/threads:" + std::to_string(threads)).c_str(),
-                                             Encode, name, backend, threads)
+                benchmark::RegisterBenchmark(
+                    ("Encode/" + name + "/" + label + "/threads:" + std::to_string(threads)).c_str(), Encode, name,
+                    backend, threads)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
     }

@@ -24,8 +24,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <utility>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -103,7 +103,8 @@ void BM_Global(benchmark::State& state)
     const auto command = static_cast<std::int32_t>(state.range(0));
     const auto& source = Image(state.range(1) != 0);
     std::vector<std::uint32_t> work(source.size(), 1);
-    const passes::PassImages images{{source.data(), kWidth, kWidth, kHeight}, passes::PixelView{work.data(), kWidth, kWidth, kHeight}, {}};
+    const passes::PassImages images{
+        {source.data(), kWidth, kWidth, kHeight}, passes::PixelView{work.data(), kWidth, kWidth, kHeight}, {}};
     g_globalSeconds[{command, state.range(1)}] = MeanSecondsOf(
         state, [&] { passes::RunPassCommand(command, images, kWidth, kHeight, kWhite, kTolerance, kReplacement); });
 }
@@ -125,12 +126,20 @@ void BM_Connected(benchmark::State& state)
     state.counters["region_share"] = static_cast<double>(run.regionPixels) / pixels;
 }
 
-const std::vector<std::int64_t> kPasses = {passes::kSimpleRemoval, passes::kAlphaRestoringRemoval,
-                                           passes::kColorReplacement};
+const std::vector<std::int64_t> kPasses = {
+    passes::kSimpleRemoval, passes::kAlphaRestoringRemoval, passes::kColorReplacement};
 
 } // namespace
 
-BENCHMARK(BM_Global)->ArgNames({"pass", "speckled"})->ArgsProduct({kPasses, {0, 1}})->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_Connected)->ArgNames({"pass", "speckled"})->ArgsProduct({kPasses, {0, 1}})->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_Global)
+    ->ArgNames({"pass", "speckled"})
+    ->ArgsProduct({kPasses, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK(BM_Connected)
+    ->ArgNames({"pass", "speckled"})
+    ->ArgsProduct({kPasses, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 
 BENCHMARK_MAIN();

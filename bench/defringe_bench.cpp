@@ -34,7 +34,8 @@ const std::vector<std::uint32_t>& Pixels(std::int64_t picture)
     static std::map<std::int64_t, std::vector<std::uint32_t>> pixels;
     std::vector<std::uint32_t>& found = pixels[picture == kLogo ? kLogo : kPhoto];
     if (found.empty()) {
-        const QImage image = picture == kLogo ? fixtures::LogoOnWhite(kWidth, kHeight) : fixtures::NoisyPhoto(kWidth, kHeight);
+        const QImage image =
+            picture == kLogo ? fixtures::LogoOnWhite(kWidth, kHeight) : fixtures::NoisyPhoto(kWidth, kHeight);
         const auto* bits = reinterpret_cast<const std::uint32_t*>(image.constBits());
         found.assign(bits, bits + static_cast<std::size_t>(kWidth) * kHeight);
     }
@@ -48,8 +49,8 @@ passes::PassParameters Parameters(std::int64_t picture)
     p.key = {255, 255, 255, 255};
     if (picture == kPhotoOwnKey) {
         const std::uint32_t corner = Pixels(picture)[0];
-        p.key = {255, static_cast<passes::Channel>(corner >> 16 & 0xFF), static_cast<passes::Channel>(corner >> 8 & 0xFF),
-                 static_cast<passes::Channel>(corner & 0xFF)};
+        p.key = {255, static_cast<passes::Channel>(corner >> 16 & 0xFF),
+            static_cast<passes::Channel>(corner >> 8 & 0xFF), static_cast<passes::Channel>(corner & 0xFF)};
     }
     return p;
 }
@@ -75,8 +76,8 @@ void BM_Plain(benchmark::State& state)
     const passes::PassParameters p = Parameters(picture);
     Images images(picture);
     g_plainSeconds[picture] = MeanSecondsOf(state, [&] {
-        passes::RunPassCommand(passes::kSimpleRemoval, {images.source, images.to, {}}, kWidth, kHeight, p.key,
-                               p.tolerance, {});
+        passes::RunPassCommand(
+            passes::kSimpleRemoval, {images.source, images.to, {}}, kWidth, kHeight, p.key, p.tolerance, {});
     });
     g_plainResults[picture] = images.work;
 }
@@ -109,10 +110,11 @@ void Connected(benchmark::State& state, std::int32_t radius)
     Images images(picture);
     passes::ConnectedRun run;
     const double seconds = MeanSecondsOf(state, [&] {
-        run = passes::RunConnectedPassCommand(passes::kSimpleRemoval, images.source, images.to, p.key, p.tolerance, {},
-                                              {}, radius);
+        run = passes::RunConnectedPassCommand(
+            passes::kSimpleRemoval, images.source, images.to, p.key, p.tolerance, {}, {}, radius);
     });
-    if (radius == 0) g_connectedSeconds[picture] = seconds;
+    if (radius == 0)
+        g_connectedSeconds[picture] = seconds;
     else if (const auto plain = g_connectedSeconds.find(picture); plain != g_connectedSeconds.end())
         state.counters["x_connected"] = seconds / plain->second;
     state.counters["extra_bytes"] = static_cast<double>(run.extraBytes);
@@ -124,7 +126,11 @@ void BM_ConnectedDefringed(benchmark::State& state) { Connected(state, kRadius);
 } // namespace
 
 BENCHMARK(BM_Plain)->ArgName("picture")->DenseRange(kLogo, kPhotoOwnKey)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-BENCHMARK(BM_Defringed)->ArgName("picture")->DenseRange(kLogo, kPhotoOwnKey)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_Defringed)
+    ->ArgName("picture")
+    ->DenseRange(kLogo, kPhotoOwnKey)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 BENCHMARK(BM_Connected)->ArgName("picture")->Arg(kLogo)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_ConnectedDefringed)->ArgName("picture")->Arg(kLogo)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 

@@ -25,9 +25,11 @@ std::vector<std::uint32_t> MakeImage(bool allKeyColored)
     std::uniform_int_distribution<int> offset(1, kTolerance - 1), far(0, 90);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kWidth) * kHeight);
     for (auto& p : pixels) {
-        auto channel = [&](int key) { return allKeyColored ? key + (random() & 1 ? 1 : -1) * offset(random) : far(random); };
+        auto channel = [&](int key) {
+            return allKeyColored ? key + (random() & 1 ? 1 : -1) * offset(random) : far(random);
+        };
         p = 0xFF000000u | static_cast<std::uint32_t>(channel(kKey.R)) << 16
-          | static_cast<std::uint32_t>(channel(kKey.G)) << 8 | static_cast<std::uint32_t>(channel(kKey.B));
+            | static_cast<std::uint32_t>(channel(kKey.G)) << 8 | static_cast<std::uint32_t>(channel(kKey.B));
     }
     return pixels;
 }
@@ -44,8 +46,8 @@ void BM_Copy(benchmark::State& state)
 {
     const auto& source = Image(false);
     std::vector<std::uint32_t> target(source.size(), 1);
-    g_copySeconds = MeanSecondsOf(
-        state, [&] { std::memcpy(target.data(), source.data(), source.size() * sizeof(std::uint32_t)); });
+    g_copySeconds =
+        MeanSecondsOf(state, [&] { std::memcpy(target.data(), source.data(), source.size() * sizeof(std::uint32_t)); });
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size() * 4));
 }
 
@@ -70,8 +72,8 @@ void BM_Pass(benchmark::State& state)
 BENCHMARK(BM_Copy)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_Pass)
     ->ArgNames({"pass", "all_key", "tolerance"})
-    ->ArgsProduct({{passes::kSimpleRemoval, passes::kAlphaRestoringRemoval, passes::kColorReplacement}, {0, 1},
-                   {kTolerance}})
+    ->ArgsProduct(
+        {{passes::kSimpleRemoval, passes::kAlphaRestoringRemoval, passes::kColorReplacement}, {0, 1}, {kTolerance}})
     ->Args({passes::kAlphaRestoringRemoval, 1, 100})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);

@@ -45,9 +45,9 @@ const QByteArray& File(const std::string& name)
     auto found = files.find(name);
     if (found != files.end()) return found->second;
     const QString qname = QString::fromStdString(name);
-    QByteArray bytes = name == "logo-ours.png"    ? WithOurEncoder(fixtures::LogoOnWhite(kWidth, kHeight))
-                     : name == "photo-ours.png" ? WithOurEncoder(fixtures::NoisyPhoto(kWidth, kHeight))
-                                                : fixtures::BenchFile(qname);
+    QByteArray bytes = name == "logo-ours.png" ? WithOurEncoder(fixtures::LogoOnWhite(kWidth, kHeight))
+        : name == "photo-ours.png"             ? WithOurEncoder(fixtures::NoisyPhoto(kWidth, kHeight))
+                                               : fixtures::BenchFile(qname);
     return files[name] = std::move(bytes);
 }
 
@@ -80,7 +80,10 @@ void Fast(benchmark::State& state, const std::string& name)
     });
 }
 
-void Libpng(benchmark::State& state, const std::string& name) { BM_Decode(state, name, imaging::png::DecodePngWithLibpng); }
+void Libpng(benchmark::State& state, const std::string& name)
+{
+    BM_Decode(state, name, imaging::png::DecodePngWithLibpng);
+}
 
 void BM_CopyOfTheBitmap(benchmark::State& state)
 {
@@ -107,8 +110,12 @@ int main(int argc, char** argv)
         if (name.endsWith(QStringLiteral(".png"))) names.push_back(name.toStdString());
     names.insert(names.end(), {"logo-ours.png", "photo-ours.png"});
     for (const std::string& name : names) {
-        benchmark::RegisterBenchmark(("Fast/" + name).c_str(), Fast, name)->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("Libpng/" + name).c_str(), Libpng, name)->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(("Fast/" + name).c_str(), Fast, name)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("Libpng/" + name).c_str(), Libpng, name)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -44,8 +44,9 @@ const std::vector<std::uint8_t>& Pixels(int bpp)
     for (std::size_t y = 0; y < kRows; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(photo.constScanLine(static_cast<int>(y)));
         for (std::size_t x = 0; x < kWidth; ++x) {
-            const std::uint8_t argb[4] = {static_cast<std::uint8_t>(qRed(row[x])), static_cast<std::uint8_t>(qGreen(row[x])),
-                                          static_cast<std::uint8_t>(qBlue(row[x])), static_cast<std::uint8_t>(qAlpha(row[x]))};
+            const std::uint8_t argb[4] = {static_cast<std::uint8_t>(qRed(row[x])),
+                static_cast<std::uint8_t>(qGreen(row[x])), static_cast<std::uint8_t>(qBlue(row[x])),
+                static_cast<std::uint8_t>(qAlpha(row[x]))};
             if (bpp == 1 || bpp == 2) bytes.push_back(argb[1]);
             if (bpp == 2) bytes.push_back(argb[3]);
             if (bpp >= 3) bytes.insert(bytes.end(), argb, argb + bpp);
@@ -93,11 +94,15 @@ std::uint8_t PaethOf(int a, int b, int c) { return static_cast<std::uint8_t>(Pre
 void PaethPlainRow(std::uint8_t* row, const std::uint8_t* prior, std::size_t n, std::size_t bpp)
 {
     for (std::size_t i = 0; i < bpp && i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
-    for (std::size_t i = bpp; i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + PaethOf(row[i - bpp], prior[i], prior[i - bpp]));
+    for (std::size_t i = bpp; i < n; ++i)
+        row[i] = static_cast<std::uint8_t>(row[i] + PaethOf(row[i - bpp], prior[i], prior[i - bpp]));
 }
 
 __m128i Abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
-__m128i Select16(__m128i mask, __m128i yes, __m128i no) { return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no)); }
+__m128i Select16(__m128i mask, __m128i yes, __m128i no)
+{
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
 
 template <int bpp>
 void PaethPerPixelSse2Row(std::uint8_t* row, const std::uint8_t* prior, std::size_t n)
@@ -135,9 +140,10 @@ double ThreadSeconds()
 
 void Report(benchmark::State& state, int bpp)
 {
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kRows * kWidth) * bpp);
-    state.counters["px/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * kRows * kWidth,
-                                                benchmark::Counter::kIsRate);
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kRows * kWidth) * bpp);
+    state.counters["px/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kRows * kWidth, benchmark::Counter::kIsRate);
 }
 
 // Unfilters the batch the way the reader does; `pairs`: two Paeth rows at
@@ -152,7 +158,8 @@ void Unfilter(std::uint8_t* rows, int bpp, bool pairs, Baseline baseline)
         if (baseline == Baseline::Plain && row[0] == 4)
             PaethPlainRow(row + 1, above, rowBytes, static_cast<std::size_t>(bpp));
         else if (baseline == Baseline::PerPixelSse2 && row[0] == 4)
-            bpp == 3 ? PaethPerPixelSse2Row<3>(row + 1, above, rowBytes) : PaethPerPixelSse2Row<4>(row + 1, above, rowBytes);
+            bpp == 3 ? PaethPerPixelSse2Row<3>(row + 1, above, rowBytes)
+                     : PaethPerPixelSse2Row<4>(row + 1, above, rowBytes);
         else if (pairs && y + 1 < kRows && UnfilterPaethPair(row, row + stride, above, rowBytes, bpp))
             ++y;
         else if (!UnfilterRow(row[0], row + 1, above, rowBytes, bpp))
@@ -170,7 +177,9 @@ void BM_Unfilter(benchmark::State& state, int type, int bpp, PaethPath path, boo
     std::vector<std::uint8_t> work = filtered;
     Unfilter(work.data(), bpp, pairs, baseline);
     for (std::size_t y = 0; y < kRows; ++y)
-        if (std::memcmp(work.data() + y * (work.size() / kRows) + 1, Pixels(bpp).data() + y * kWidth * bpp, kWidth * bpp) != 0) {
+        if (std::memcmp(
+                work.data() + y * (work.size() / kRows) + 1, Pixels(bpp).data() + y * kWidth * bpp, kWidth * bpp)
+            != 0) {
             state.SkipWithError("unfiltered rows differ from the pixels");
             return;
         }
@@ -205,21 +214,25 @@ void Register()
         const std::string pixel = std::to_string(bpp) + "B";
         for (int type = 1; type <= (bpp >= 3 ? 3 : 4); ++type) // None does nothing
             benchmark::RegisterBenchmark(("Unfilter/" + pixel + "/" + names[type]).c_str(), BM_Unfilter, type, bpp,
-                                         BestPaethPath(), true, Baseline::None)
+                BestPaethPath(), true, Baseline::None)
                 ->UseManualTime();
         if (bpp >= 3) {
-            for (const auto& [baseline, name] : {std::pair{Baseline::Plain, "plain"}, std::pair{Baseline::PerPixelSse2, "before"}})
+            for (const auto& [baseline, name] :
+                {std::pair{Baseline::Plain, "plain"}, std::pair{Baseline::PerPixelSse2, "before"}})
                 benchmark::RegisterBenchmark(("Unfilter/" + pixel + "/paeth/" + name).c_str(), BM_Unfilter, 4, bpp,
-                                             PaethPath::Sse2, false, baseline)
+                    PaethPath::Sse2, false, baseline)
                     ->UseManualTime();
             for (const PaethPath path : kPaethPaths)
                 for (const bool pairs : {false, true}) {
                     if (pairs && path != PaethPath::Avx2) continue; // the others take pairs one row at a time
-                    const std::string name = "Unfilter/" + pixel + "/paeth/" + PaethPathName(path) + (pairs ? "/pairs" : "/rows");
-                    benchmark::RegisterBenchmark(name.c_str(), BM_Unfilter, 4, bpp, path, pairs, Baseline::None)->UseManualTime();
+                    const std::string name =
+                        "Unfilter/" + pixel + "/paeth/" + PaethPathName(path) + (pairs ? "/pairs" : "/rows");
+                    benchmark::RegisterBenchmark(name.c_str(), BM_Unfilter, 4, bpp, path, pairs, Baseline::None)
+                        ->UseManualTime();
                 }
         }
-        benchmark::RegisterBenchmark(("CopyOfTheSameBytes/" + pixel).c_str(), BM_CopyOfTheSameBytes, bpp)->UseManualTime();
+        benchmark::RegisterBenchmark(("CopyOfTheSameBytes/" + pixel).c_str(), BM_CopyOfTheSameBytes, bpp)
+            ->UseManualTime();
     }
 }
 

@@ -181,8 +181,8 @@ int main(int argc, char** argv)
         for (int run = 0; run < kRuns; ++run) {
             const auto start = Clock::now();
             const passes::PixelView work{target.data(), kWidth, kWidth, kHeight};
-            passes::RunPassCommand(command, {source.pixels(), work, {}}, kWidth, kHeight, key, tolerance,
-                                   {255, 0, 0, 0});
+            passes::RunPassCommand(
+                command, {source.pixels(), work, {}}, kWidth, kHeight, key, tolerance, {255, 0, 0, 0});
             kernel[command].push_back(Ms(Clock::now() - start));
         }
 
@@ -243,8 +243,10 @@ int main(int argc, char** argv)
             });
             steps.push_back([&, command] {
                 const double ms = Ms(Clock::now() - clicked);
-                if (click[1].empty() && firstClick == 0) firstClick = ms;
-                else click[command].push_back(ms);
+                if (click[1].empty() && firstClick == 0)
+                    firstClick = ms;
+                else
+                    click[command].push_back(ms);
             });
         }
     Heartbeat heartbeat;
@@ -288,7 +290,7 @@ int main(int argc, char** argv)
                 const QPoint before = form.state().ViewOffset;
                 app::PictureBox* box = notch % 2 ? form.Pic1 : form.Pic2;
                 QWheelEvent wheel(QPointF(100, 100), box->mapToGlobal(QPointF(100, 100)), QPoint(), angle, Qt::NoButton,
-                                  Qt::NoModifier, Qt::NoScrollPhase, false);
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
                 auto start = Clock::now();
                 QApplication::sendEvent(box, &wheel);
                 form.Pic1->repaint();
@@ -333,8 +335,10 @@ int main(int argc, char** argv)
     driver.setInterval(1);
     QObject::connect(&driver, &QTimer::timeout, [&] {
         if (form.state().PendingCommand != 0 || form.state().PassRunning || form.state().WorkingOffThread) return;
-        if (next < steps.size()) steps[next++]();
-        else form.close();
+        if (next < steps.size())
+            steps[next++]();
+        else
+            form.close();
     });
     driver.start();
     form.Load();
@@ -343,22 +347,23 @@ int main(int argc, char** argv)
     const char* const names[4] = {"", "simple removal", "alpha-restoring removal", "color replacement"};
     for (int command = 1; command <= 3; ++command)
         std::printf("%-24s click to result %7.1f ms   bare kernel %7.1f ms   ratio %.2f\n", names[command],
-                    Median(click[command]), Median(kernel[command]), Median(click[command]) / Median(kernel[command]));
+            Median(click[command]), Median(kernel[command]), Median(click[command]) / Median(kernel[command]));
     std::printf("longest time without handling events during a pass: %.1f ms\n", longestGap);
     std::printf("\n6000 x 4000, median of %d runs: time and longest freeze of the window\n", kFileRuns);
     for (const Sample& sample : samples)
         std::printf("%-18s drop %7.1f ms, frozen %7.1f ms   save %7.1f ms, frozen %7.1f ms   encode alone %7.1f ms"
                     "  save/encode %.2f (goal <= 1.2)\n",
-                    sample.name, Median(sample.drop.total), Median(sample.drop.frozen), Median(sample.save.total),
-                    Median(sample.save.frozen), Median(sample.encode), Median(sample.save.total) / Median(sample.encode));
-    std::printf("\npanning the photograph, %d wheel notches (%d moved the view): repaint of both pictures median %.2f ms, "
-                "longest %.2f ms (goal < 16); repainting them alone median %.2f ms, longest %.2f ms\n",
-                4 * kNotches, panned, Median(pan), *std::max_element(pan.begin(), pan.end()), Median(repaintOnly),
-                *std::max_element(repaintOnly.begin(), repaintOnly.end()));
+            sample.name, Median(sample.drop.total), Median(sample.drop.frozen), Median(sample.save.total),
+            Median(sample.save.frozen), Median(sample.encode), Median(sample.save.total) / Median(sample.encode));
+    std::printf(
+        "\npanning the photograph, %d wheel notches (%d moved the view): repaint of both pictures median %.2f ms, "
+        "longest %.2f ms (goal < 16); repainting them alone median %.2f ms, longest %.2f ms\n",
+        4 * kNotches, panned, Median(pan), *std::max_element(pan.begin(), pan.end()), Median(repaintOnly),
+        *std::max_element(repaintOnly.begin(), repaintOnly.end()));
     std::printf("saving the photograph's result, %d runs (save median %.1f ms): longest gap between repaints median "
                 "%.1f ms, worst %.1f ms (goal < 50); waiting as long without a save: median %.1f ms, worst %.1f ms\n",
-                kSaveRuns, Median(saveMs), Median(saveGap), *std::max_element(saveGap.begin(), saveGap.end()),
-                Median(idleGap), *std::max_element(idleGap.begin(), idleGap.end()));
+        kSaveRuns, Median(saveMs), Median(saveGap), *std::max_element(saveGap.begin(), saveGap.end()), Median(idleGap),
+        *std::max_element(idleGap.begin(), idleGap.end()));
     std::printf("  each save's longest gap (ms) and when it began after the click (ms):");
     for (int run = 0; run < kSaveRuns; ++run) std::printf(" %.1f@%.0f", saveGap[run], saveGapAt[run]);
     std::printf("\n");

@@ -13,7 +13,7 @@ namespace {
 
 class PassStage final : public mGdip::RowStage {
 public:
-    PassStage(const Options& options, FileDetails& details) : options_(options), details_(details) {}
+    PassStage(const Options& options, FileDetails& details) : options_(options), details_(details) { }
 
     bool begin(std::int32_t width, std::int32_t height) override
     {
@@ -43,13 +43,14 @@ public:
             } else {
                 // The key is read before the pass changes its pixel.
                 if (at_.y >= count) return -1;
-                key = KeyOfPixel(rows[static_cast<std::size_t>(at_.y) * wordsPerLine + static_cast<std::size_t>(at_.x)]);
+                key =
+                    KeyOfPixel(rows[static_cast<std::size_t>(at_.y) * wordsPerLine + static_cast<std::size_t>(at_.x)]);
                 details_.keyFromImage = true;
             }
             details_.key = key;
             if (options_.defringe > 0)
-                defringed_.emplace(width_, height_, passes::PassParameters{key, options_.tolerance, {}},
-                                   options_.defringe);
+                defringed_.emplace(
+                    width_, height_, passes::PassParameters{key, options_.tolerance, {}}, options_.defringe);
             else
                 pass_.emplace(options_.command, key, options_.tolerance, ReplacementFor(options_, key));
         }
@@ -75,7 +76,7 @@ private:
 } // namespace
 
 mGdip::Failure ProcessInBands(const Options& options, const QString& input, const QString& output, FileDetails* details,
-                              std::optional<QString>* refusal)
+    std::optional<QString>* refusal)
 {
     FileDetails found;
     PassStage stage(options, found);

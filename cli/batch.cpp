@@ -73,13 +73,12 @@ QString CannotWrite(const FileJob& job, const QString& why)
 // Runs the pass on the key-matching pixels connected to the border or the
 // seeds; returns why the file cannot be processed so, if it cannot.
 std::optional<QString> RunConnected(const Options& options, const passes::PixelView& pixels,
-                                    const passes::ArgbChannels& key, const passes::ArgbChannels& replacement)
+    const passes::ArgbChannels& key, const passes::ArgbChannels& replacement)
 {
     std::vector<passes::PixelPoint> seeds;
     for (const PixelPosition& seed : options.seeds) seeds.push_back({seed.x, seed.y});
-    const passes::ConnectedRun run = passes::RunConnectedPassCommand(options.command, pixels, pixels, key,
-                                                                     options.tolerance, replacement, seeds,
-                                                                     options.defringe);
+    const passes::ConnectedRun run = passes::RunConnectedPassCommand(
+        options.command, pixels, pixels, key, options.tolerance, replacement, seeds, options.defringe);
     if (run.outcome == passes::ConnectedRun::Outcome::Completed) return std::nullopt;
     const PixelPosition& seed = options.seeds[run.seed];
     if (run.outcome == passes::ConnectedRun::Outcome::SeedOutside)
@@ -138,7 +137,7 @@ FileOutcome ProcessWhole(const Options& options, const FileJob& job, const QStri
         passes::RunDefringedRemoval(pixels, pixels, {details.key, options.tolerance, {}}, options.defringe);
     } else {
         passes::RunPassCommand(options.command, {pixels, pixels, {}}, details.width, details.height, details.key,
-                               options.tolerance, replacement);
+            options.tolerance, replacement);
     }
 
     mGdip::Image result = work.snapshot();
@@ -205,9 +204,9 @@ FileOutcome Process(const Options& options, const FileJob& job, MemoryBudget* bu
     }
 
     ResultTarget target(toStandardOutput ? ResultTarget::Way::StandardOutput
-                        : options.overwrite ? ResultTarget::Way::Replace
-                                            : ResultTarget::Way::KeepExisting,
-                        job.output);
+            : options.overwrite          ? ResultTarget::Way::Replace
+                                         : ResultTarget::Way::KeepExisting,
+        job.output);
     if (!target.problem().isEmpty()) return Failed(target.problem());
     std::vector<QString> leftovers = Sweep().sweep(mGdip::FolderOfPath(target.savePath()));
 
@@ -216,13 +215,16 @@ FileOutcome Process(const Options& options, const FileJob& job, MemoryBudget* bu
     // is the file's answer: it is not decoded again.
     // Each way waits for its share of the memory budget first.
     const std::int64_t declaredPixels = budget ? mGdip::DeclaredPixelsOf(input) : 0;
-    auto admit = [&](bool whole) { return budget ? budget->admit(HeldBytes(declaredPixels, whole)) : MemoryBudget::Share{}; };
+    auto admit = [&](bool whole) {
+        return budget ? budget->admit(HeldBytes(declaredPixels, whole)) : MemoryBudget::Share{};
+    };
     FileOutcome outcome;
     std::optional<QString> refusal;
     const bool wholeOnly = options.connected || options.trim;
     MemoryBudget::Share share = admit(wholeOnly);
-    const mGdip::Failure banded = wholeOnly ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
-                                            : ProcessInBands(options, input, target.savePath(), &outcome.details, &refusal);
+    const mGdip::Failure banded = wholeOnly
+        ? mGdip::MakeFailure(mGdip::FailureKind::Declined)
+        : ProcessInBands(options, input, target.savePath(), &outcome.details, &refusal);
     if (refusal) {
         outcome = Failed(std::move(*refusal));
     } else if (banded.declined()) {
@@ -271,7 +273,8 @@ std::vector<FileJob> PlanJobs(const Options& options, const std::vector<InputFil
         job.output = JoinPath(folder, mGdip::ResultFileNameFor(name));
         const QByteArray target = Identity(job.output);
         if (inputIdentities.count(target)) {
-            job.refusal = QStringLiteral("its result %1 would overwrite an input file").arg(mGdip::DisplayPath(job.output));
+            job.refusal =
+                QStringLiteral("its result %1 would overwrite an input file").arg(mGdip::DisplayPath(job.output));
         } else if (const auto earlier = writers.find(target); earlier != writers.end()) {
             job.refusal = QStringLiteral("its result %1 would overwrite the result of %2")
                               .arg(mGdip::DisplayPath(job.output), mGdip::DisplayPath(earlier->second));
@@ -292,8 +295,8 @@ FileOutcome ProcessFile(const Options& options, const FileJob& job, MemoryBudget
 }
 
 BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
-                     const std::function<void(std::size_t done, const FileJob&)>& onFinished,
-                     const std::function<void(const FileJob&, const FileOutcome&)>& onReport)
+    const std::function<void(std::size_t done, const FileJob&)>& onFinished,
+    const std::function<void(const FileJob&, const FileOutcome&)>& onReport)
 {
     MemoryBudget budget(options.memoryLimit ? options.memoryLimit : DefaultMemoryBudget());
     std::atomic<std::size_t> next{0};
@@ -328,8 +331,8 @@ BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
     };
 
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t threads = std::min<std::size_t>(
-        jobs.size(), options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores);
+    const std::size_t threads =
+        std::min<std::size_t>(jobs.size(), options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores);
     std::vector<std::thread> pool;
     for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(worker);
     worker();

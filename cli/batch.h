@@ -18,10 +18,10 @@ namespace cli {
 
 // Paths are QStrings from mGdip::PathFromBytes: any bytes, kept exactly.
 struct FileJob {
-    QString input;                   // "-": standard input
-    QString output;                  // where the result goes; "-": standard output
-    std::optional<QString> refusal;  // why the file is not processed at all
-    QString subfolder;               // below the output folder, to be made for it
+    QString input; // "-": standard input
+    QString output; // where the result goes; "-": standard output
+    std::optional<QString> refusal; // why the file is not processed at all
+    QString subfolder; // below the output folder, to be made for it
 };
 
 // Output paths for every input; refuses outputs that would overwrite an input
@@ -38,9 +38,9 @@ struct FileDetails {
 
 struct FileOutcome {
     std::optional<QString> failure; // why nothing was written (paths shown with mGdip::DisplayPath)
-    QString note;                   // something to tell about a written result, or empty
-    bool misused = false;           // the failure is the command line's (a seed that does not fit the image)
-    bool skipped = false;           // --skip-existing: its result was there already
+    QString note; // something to tell about a written result, or empty
+    bool misused = false; // the failure is the command line's (a seed that does not fit the image)
+    bool skipped = false; // --skip-existing: its result was there already
     std::vector<QString> leftovers; // temporary files of killed runs removed before it was written
     FileDetails details;
 };
@@ -59,7 +59,7 @@ struct BatchReport {
 // done so far; `onReport` for each file in the order of `jobs`. Both from
 // worker threads, one call at a time.
 BatchReport RunBatch(const Options& options, const std::vector<FileJob>& jobs,
-                     const std::function<void(std::size_t done, const FileJob&)>& onFinished,
-                     const std::function<void(const FileJob&, const FileOutcome&)>& onReport);
+    const std::function<void(std::size_t done, const FileJob&)>& onFinished,
+    const std::function<void(const FileJob&, const FileOutcome&)>& onReport);
 
 } // namespace cli

@@ -56,7 +56,7 @@ std::optional<ColorArgument> ParseColorArgument(std::string_view text)
     // after '#', one each (doubled) or two each, or as decimals between commas.
     if (const auto named = FindColorName(text)) {
         ColorArgument color{std::nullopt, static_cast<int>(named->argb >> 16 & 0xFF),
-                            static_cast<int>(named->argb >> 8 & 0xFF), static_cast<int>(named->argb & 0xFF)};
+            static_cast<int>(named->argb >> 8 & 0xFF), static_cast<int>(named->argb & 0xFF)};
         // Only "transparent" says an alpha; the other names are like R,G,B.
         if (named->argb >> 24 != 0xFF) color.alpha = static_cast<int>(named->argb >> 24);
         return color;

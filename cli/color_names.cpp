@@ -165,11 +165,10 @@ std::span<const NamedColor> ColorNames() { return kNames; }
 std::optional<NamedColor> FindColorName(std::string_view name)
 {
     std::string lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+        [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
     const auto found = std::lower_bound(std::begin(kNames), std::end(kNames), lower,
-                                        [](const NamedColor& color, const std::string& key) { return color.name < key; });
+        [](const NamedColor& color, const std::string& key) { return color.name < key; });
     if (found == std::end(kNames) || found->name != lower) return std::nullopt;
     return *found;
 }

@@ -11,7 +11,7 @@ namespace cli {
 
 struct NamedColor {
     std::string_view name; // lower case
-    std::uint32_t argb;    // opaque, except "transparent"
+    std::uint32_t argb; // opaque, except "transparent"
 };
 
 // Every name, sorted.

@@ -22,7 +22,8 @@ void Say(const FileJob& job, const QString& what)
 QString PassName(int command)
 {
     for (const PassSpec& pass : PassTable())
-        if (pass.command == command) return QString::fromLatin1(pass.name.data(), static_cast<qsizetype>(pass.name.size()));
+        if (pass.command == command)
+            return QString::fromLatin1(pass.name.data(), static_cast<qsizetype>(pass.name.size()));
     return {};
 }
 
@@ -74,8 +75,9 @@ void ConsoleReport::report(const FileJob& job, const FileOutcome& outcome)
     } else {
         if (!outcome.note.isEmpty()) Say(job, outcome.note);
         if (options_.verbose)
-            Say(job, outcome.skipped ? QStringLiteral("skipped: %1 exists").arg(mGdip::DisplayPath(job.output))
-                                     : Details(options_, outcome));
+            Say(job,
+                outcome.skipped ? QStringLiteral("skipped: %1 exists").arg(mGdip::DisplayPath(job.output))
+                                : Details(options_, outcome));
         if (!options_.quiet && !options_.toStandardOutput()) {
             if (options_.print0) {
                 const QByteArray bytes = mGdip::PathToBytes(job.output);

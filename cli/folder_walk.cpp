@@ -45,7 +45,7 @@ public:
         const std::string path = Joined(root_, subfolder);
         // The root is followed as named; a folder met inside never is.
         const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (subfolder.empty() ? 0 : O_NOFOLLOW));
-        struct stat self {};
+        struct stat self { };
         if (fd < 0 || ::fstat(fd, &self) != 0) {
             files_.push_back({path, subfolder, std::string("cannot read the folder: ") + std::strerror(errno)});
             if (fd >= 0) ::close(fd);
@@ -66,7 +66,7 @@ public:
         while (const dirent* entry = ::readdir(listing)) {
             const char* name = entry->d_name;
             if (name[0] == '.') continue; // hidden, "." and ".."
-            struct stat info {};
+            struct stat info { };
             if (::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
             if (S_ISDIR(info.st_mode)) {
                 if (!(leaveOut_.known && info.st_dev == leaveOut_.device && info.st_ino == leaveOut_.inode))

@@ -9,9 +9,9 @@ namespace cli {
 
 // A file to process, and where its result goes.
 struct InputFile {
-    std::string path;      // bytes, as named or found; "-" for standard input
+    std::string path; // bytes, as named or found; "-" for standard input
     std::string subfolder; // below the output folder ("sub/deeper"), empty for the folder itself
-    std::string problem;   // why it cannot be taken (a folder that cannot be read); empty when fine
+    std::string problem; // why it cannot be taken (a folder that cannot be read); empty when fine
 };
 
 // A folder the walk leaves out (the output folder, when it lies inside).

@@ -55,8 +55,9 @@ std::string UsageText()
         if (&pass != &PassTable().front()) usage += '|';
         usage += pass.name;
     }
-    return usage + " [options] [--] FILE...\n"
-                   "       chromobrisk-cli --help | --version\n";
+    return usage
+        + " [options] [--] FILE...\n"
+          "       chromobrisk-cli --help | --version\n";
 }
 
 std::string HelpText()
@@ -81,8 +82,8 @@ std::string HelpText()
 
     help += '\n';
     help += Wrapped(std::string("COLOR is ") + kColorForms
-                        + " (CSS/SVG names, any letter case). Without an alpha, a key is opaque (255).",
-                    0, kWidth);
+            + " (CSS/SVG names, any letter case). Without an alpha, a key is opaque (255).",
+        0, kWidth);
     help += '\n';
     help += "\n"
             "A result that exists is refused unless --overwrite or --skip-existing is\n"

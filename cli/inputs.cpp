@@ -9,13 +9,13 @@ namespace {
 
 bool IsFolder(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 FolderIdentity OutputFolderIdentity(const Options& options)
 {
-    struct stat info {};
+    struct stat info { };
     if (options.toStandardOutput() || ::stat(options.outputFolder.c_str(), &info) != 0) return {};
     return {info.st_dev, info.st_ino, true};
 }

@@ -56,7 +56,7 @@ void KeepFreedBuffersForTheNextFile()
 // Why the output folder cannot take results, or empty.
 QString OutputFolderProblem(const std::string& folder)
 {
-    struct stat info {};
+    struct stat info { };
     const QString shown = mGdip::DisplayPath(mGdip::PathFromBytes(folder));
     if (::stat(folder.c_str(), &info) != 0) return QStringLiteral("the output folder %1 does not exist").arg(shown);
     if (!S_ISDIR(info.st_mode)) return QStringLiteral("the output folder %1 is not a folder").arg(shown);
@@ -89,16 +89,12 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
     const cli::ParsedArguments parsed = cli::ParseArguments(args);
     switch (parsed.action) {
-    case cli::ParsedArguments::Action::Help:
-        std::fputs(cli::HelpText().c_str(), stdout);
-        return kExitOk;
+    case cli::ParsedArguments::Action::Help: std::fputs(cli::HelpText().c_str(), stdout); return kExitOk;
     case cli::ParsedArguments::Action::Version:
         std::printf("chromobrisk-cli %s\n", CHROMOBRISK_VERSION);
         return kExitOk;
-    case cli::ParsedArguments::Action::UsageError:
-        return UsageError(parsed.error);
-    case cli::ParsedArguments::Action::Run:
-        break;
+    case cli::ParsedArguments::Action::UsageError: return UsageError(parsed.error);
+    case cli::ParsedArguments::Action::Run: break;
     }
     const cli::Options& options = parsed.options;
 
@@ -109,9 +105,9 @@ int main(int argc, char** argv)
     if (const std::string problem = StandardStreamProblem(options, inputs.files.size()); !problem.empty())
         return UsageError(problem);
 
-    if (!mGdip::Succeeded(mGdip::StartImaging(true, false,
-                                              QStringLiteral("images cannot be decoded or PNG files written"),
-                                              mGdip::kCriticalMessageStyle, QStringLiteral("chromobrisk-cli"))))
+    if (!mGdip::Succeeded(
+            mGdip::StartImaging(true, false, QStringLiteral("images cannot be decoded or PNG files written"),
+                mGdip::kCriticalMessageStyle, QStringLiteral("chromobrisk-cli"))))
         return kExitFileFailed;
 
     if (!options.toStandardOutput())

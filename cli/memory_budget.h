@@ -13,7 +13,7 @@ namespace cli {
 class MemoryBudget {
 public:
     // `bytes` 0: no bound.
-    explicit MemoryBudget(std::uint64_t bytes) : budget_(bytes) {}
+    explicit MemoryBudget(std::uint64_t bytes) : budget_(bytes) { }
 
     // Holds its share from admission until it is destroyed.
     class Share {
@@ -28,7 +28,7 @@ public:
 
     private:
         friend class MemoryBudget;
-        Share(MemoryBudget* budget, std::uint64_t bytes) : budget_(budget), bytes_(bytes) {}
+        Share(MemoryBudget* budget, std::uint64_t bytes) : budget_(budget), bytes_(bytes) { }
         MemoryBudget* budget_ = nullptr;
         std::uint64_t bytes_ = 0;
     };

@@ -30,10 +30,10 @@ struct IntRange {
 
 struct OptionSpec {
     std::string_view shortName; // "-o", or empty
-    std::string_view longName;  // "--output", or empty
+    std::string_view longName; // "--output", or empty
     std::string_view valueName; // "DIR"; empty for a flag
-    std::string help;           // one paragraph, wrapped where it is shown
-    std::string_view group;     // the heading it is listed under
+    std::string help; // one paragraph, wrapped where it is shown
+    std::string_view group; // the heading it is listed under
 
     // What it does: a flag sets `flag` (or ends parsing with `action`); an
     // option with a value hands it to `apply`.
@@ -44,9 +44,9 @@ struct OptionSpec {
     ValueCompletion completion = ValueCompletion::Nothing;
 
     // Rules checked once the whole command line is read.
-    std::vector<int> onlyPasses;             // empty: every pass
-    std::vector<std::string_view> excludes;  // options it cannot be used with
-    std::string_view needs;                  // an option it is only used with
+    std::vector<int> onlyPasses; // empty: every pass
+    std::vector<std::string_view> excludes; // options it cannot be used with
+    std::string_view needs; // an option it is only used with
 
     // How messages name it: the short form where there is one.
     std::string_view name() const { return shortName.empty() ? longName : shortName; }
@@ -59,7 +59,7 @@ struct OptionSpec {
 
 struct PassSpec {
     std::string_view name; // as typed
-    int command;           // passes::PassCommand
+    int command; // passes::PassCommand
     std::string help;
 };
 

@@ -82,15 +82,14 @@ std::string PassNames(const std::vector<int>& commands)
 std::optional<std::string> BrokenRule(const Options& options, const std::vector<const OptionSpec*>& given)
 {
     const auto isGiven = [&](std::string_view name) {
-        return std::any_of(given.begin(), given.end(), [&](const OptionSpec* spec) {
-            return name == spec->shortName || name == spec->longName;
-        });
+        return std::any_of(given.begin(), given.end(),
+            [&](const OptionSpec* spec) { return name == spec->shortName || name == spec->longName; });
     };
     for (const OptionSpec* spec : given) {
         for (const std::string_view other : spec->excludes)
             if (isGiven(other))
                 return std::string(spec->name()) + " and " + std::string(FindOption(other)->name())
-                     + " cannot be used together";
+                    + " cannot be used together";
         if (!spec->onlyPasses.empty()
             && std::find(spec->onlyPasses.begin(), spec->onlyPasses.end(), options.command) == spec->onlyPasses.end())
             return std::string(spec->name()) + " is only used by the " + PassNames(spec->onlyPasses);
@@ -169,7 +168,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
 
     if (positionals.empty()) return UsageError("no pass given");
     const std::string& pass = positionals.front();
-    const auto known = std::find_if(PassTable().begin(), PassTable().end(), [&](const PassSpec& p) { return p.name == pass; });
+    const auto known =
+        std::find_if(PassTable().begin(), PassTable().end(), [&](const PassSpec& p) { return p.name == pass; });
     if (known == PassTable().end()) return UsageError("unknown pass '" + pass + "' (expected " + PassChoices() + ")");
     options.command = known->command;
     options.files.assign(positionals.begin() + 1, positionals.end());

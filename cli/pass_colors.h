@@ -35,7 +35,11 @@ inline passes::ArgbChannels KeyOfPixel(passes::Argb pixel)
 // Why the key cannot be taken from the image at `at`.
 inline QString KeyPositionOutside(const PixelPosition& at, std::int32_t width, std::int32_t height)
 {
-    return QStringLiteral("the key position %1,%2 is outside the %3 × %4 image").arg(at.x).arg(at.y).arg(width).arg(height);
+    return QStringLiteral("the key position %1,%2 is outside the %3 × %4 image")
+        .arg(at.x)
+        .arg(at.y)
+        .arg(width)
+        .arg(height);
 }
 
 // As in the window, picking a key sets the target alpha to the key's alpha.

@@ -42,7 +42,7 @@ bool WriteAll(int fd, int from, off_t size, int* error)
 
 ExistingResult ExistingAt(const QString& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::lstat(mGdip::PathToBytes(path).constData(), &info) != 0) return ExistingResult::Nothing;
     if (S_ISREG(info.st_mode)) return ExistingResult::File;
     return S_ISDIR(info.st_mode) ? ExistingResult::Folder : ExistingResult::Special;
@@ -57,7 +57,7 @@ std::optional<QString> MakeSubfolders(const QString& root, const QString& subfol
         const QString shown = mGdip::DisplayPath(mGdip::PathFromBytes(path));
         if (::mkdir(path.constData(), 0777) != 0 && errno != EEXIST)
             return QStringLiteral("cannot make the folder %1 (%2)").arg(shown, SystemWords(errno));
-        struct stat info {};
+        struct stat info { };
         if (::lstat(path.constData(), &info) != 0)
             return QStringLiteral("cannot make the folder %1 (%2)").arg(shown, SystemWords(errno));
         if (!S_ISDIR(info.st_mode))
@@ -97,10 +97,7 @@ ResultTarget::ResultTarget(Way way, const QString& path) : way_(way), path_(path
     savePath_ = Joined(mGdip::PathFromBytes(folder), mGdip::PathFromBytes(saveName_));
 }
 
-ResultTarget::~ResultTarget()
-{
-    discard();
-}
+ResultTarget::~ResultTarget() { discard(); }
 
 std::optional<QString> ResultTarget::place()
 {
@@ -122,7 +119,7 @@ std::optional<QString> ResultTarget::place()
     }
     // Standard output: the file is copied out, then removed with its folder.
     const int file = ::openat(folderFd_, saveName_.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    struct stat info {};
+    struct stat info { };
     int error = 0;
     const bool sent = file >= 0 && ::fstat(file, &info) == 0 && WriteAll(STDOUT_FILENO, file, info.st_size, &error);
     if (file < 0) error = errno;

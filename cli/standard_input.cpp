@@ -43,7 +43,7 @@ int NamelessFile(const QByteArray& folder)
 long long Copy(int input, int output, std::uint64_t limit)
 {
     std::uint64_t moved = 0;
-    struct stat info {};
+    struct stat info { };
     // From a pipe, the kernel moves the pages without a copy through memory here.
     bool splicing = ::fstat(input, &info) == 0 && S_ISFIFO(info.st_mode);
     std::vector<char> buffer;
@@ -83,7 +83,7 @@ std::uint64_t LargestStandardInput()
 
 StandardInputFile::StandardInputFile(int input, std::uint64_t limit)
 {
-    struct stat info {};
+    struct stat info { };
     if (::fstat(input, &info) != 0) {
         problem_ = QStringLiteral("cannot read standard input (%1)").arg(SystemWords(errno));
         return;
@@ -103,8 +103,8 @@ StandardInputFile::StandardInputFile(int input, std::uint64_t limit)
     const long long moved = Copy(input, fd_, limit);
     if (moved < 0)
         problem_ = errno == ENOSPC || errno == EDQUOT
-                     ? QStringLiteral("cannot keep standard input in %1: no space left on the device").arg(TemporaryFolder())
-                     : QStringLiteral("cannot read standard input (%1)").arg(SystemWords(errno));
+            ? QStringLiteral("cannot keep standard input in %1: no space left on the device").arg(TemporaryFolder())
+            : QStringLiteral("cannot read standard input (%1)").arg(SystemWords(errno));
     else if (static_cast<std::uint64_t>(moved) > limit)
         problem_ = QStringLiteral("standard input holds more than %1 bytes, more than any image within the size limits")
                        .arg(limit);

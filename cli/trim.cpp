@@ -13,7 +13,8 @@ TrimmedImage TrimToVisible(const mGdip::Image& image)
     if (keep.empty()) {
         // An empty PNG cannot be written; one transparent pixel can.
         keep = {0, 0, 1, 1};
-        trimmed.note = QStringLiteral("--trim: every pixel of the result is fully transparent; kept the top-left pixel (1 × 1)");
+        trimmed.note =
+            QStringLiteral("--trim: every pixel of the result is fully transparent; kept the top-left pixel (1 × 1)");
     }
     if (keep == passes::PixelRect{0, 0, image.width(), image.height()})
         trimmed.image = image;

@@ -48,7 +48,8 @@ void CheckConsistent(const mGdip::LoadedImage& loaded)
     if (loaded.failure && loaded.reason.isEmpty()) Fault("a failure without a reason");
     if (!loaded.image.isNull()) {
         if (loaded.image.qimage().format() != QImage::Format_ARGB32) Fault("not ARGB32");
-        if (std::int64_t{loaded.image.width()} * loaded.image.height() > mGdip::PixelLimit()) Fault("beyond the pixel limit");
+        if (std::int64_t{loaded.image.width()} * loaded.image.height() > mGdip::PixelLimit())
+            Fault("beyond the pixel limit");
     }
 }
 
@@ -74,8 +75,8 @@ void CheckWriterSettings(const QImage& image, std::uint8_t choice)
     // Bands of one to four rows, but no more than a few thousand of them:
     // the joints are all met, and a tall image stays quick.
     const std::size_t rowBytes = FilteredRowBytes(static_cast<std::size_t>(image.width()));
-    settings.bandBytes = std::max(rowBytes * (1 + (choice >> 4) % 4),
-                                  rowBytes * static_cast<std::size_t>(image.height() / 4096));
+    settings.bandBytes =
+        std::max(rowBytes * (1 + (choice >> 4) % 4), rowBytes * static_cast<std::size_t>(image.height() / 4096));
     MemorySink sink;
     if (const imaging::Failure failure = WritePng(image, sink, settings)) Fault(qPrintable(failure.detail));
     const QImage again = QImage::fromData(sink.bytes, "PNG").convertToFormat(QImage::Format_ARGB32);

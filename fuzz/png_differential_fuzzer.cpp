@@ -88,7 +88,8 @@ BandedResult DecodeInBands(const QByteArray& bytes)
     for (std::int32_t y = 0; y < image.height();) {
         const std::int32_t rows = std::min(image.height() - y, static_cast<std::int32_t>(step % 8) + 1);
         step = step * 1103515245u + 12345u;
-        if ((result.decoded.failure = reader.readRows(reinterpret_cast<std::uint32_t*>(image.scanLine(y)), wordsPerLine, rows)))
+        if ((result.decoded.failure =
+                    reader.readRows(reinterpret_cast<std::uint32_t*>(image.scanLine(y)), wordsPerLine, rows)))
             return result;
         y += rows;
     }
@@ -129,8 +130,8 @@ void Compare(const QByteArray& bytes)
         // the stream's tail, its checksum or the chunks after it): libpng
         // only warns about that, and a checksum split over IDATs after the
         // last row it does not check at all.
-        const bool onlyWarnedAbout = banded.atTheEnd || why.endsWith("the zlib checksum is wrong")
-                                  || why.endsWith("after the image data");
+        const bool onlyWarnedAbout =
+            banded.atTheEnd || why.endsWith("the zlib checksum is wrong") || why.endsWith("after the image data");
         if (!libpng.failure && !onlyWarnedAbout) Fault("the fast reader refuses what libpng takes", why.constData());
         return;
     }
@@ -144,7 +145,8 @@ QByteArray WithCrcsFixed(QByteArray bytes)
 {
     auto* p = reinterpret_cast<unsigned char*>(bytes.data());
     for (qsizetype at = 8; at + 12 <= bytes.size();) {
-        const std::uint32_t length = std::uint32_t{p[at]} << 24 | std::uint32_t{p[at + 1]} << 16 | std::uint32_t{p[at + 2]} << 8 | p[at + 3];
+        const std::uint32_t length =
+            std::uint32_t{p[at]} << 24 | std::uint32_t{p[at + 1]} << 16 | std::uint32_t{p[at + 2]} << 8 | p[at + 3];
         if (length > static_cast<std::uint64_t>(bytes.size() - at - 12)) break;
         const auto crc = static_cast<std::uint32_t>(crc32(0, p + at + 4, length + 4));
         for (int i = 0; i < 4; ++i) p[at + 8 + length + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
@@ -187,7 +189,8 @@ QByteArray WithAdlerFixed(QByteArray bytes)
     const std::size_t end = static_cast<std::size_t>(state.next_in - stream.data());
     if (end + 4 > stream.size()) return {};
     const auto adler = static_cast<std::uint32_t>(adler32(1, out.data(), state.total_out));
-    for (int i = 0; i < 4; ++i) p[where[end + static_cast<std::size_t>(i)]] = static_cast<unsigned char>(adler >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[where[end + static_cast<std::size_t>(i)]] = static_cast<unsigned char>(adler >> (24 - 8 * i));
     return WithCrcsFixed(bytes);
 }
 

@@ -51,7 +51,7 @@ Failure Convert(imaging::RowReader& reader, const QString& output, RowStage& sta
                 return imaging::Declined(QStringLiteral("the stage kept back rows it may not"));
             // Copied out before the band is handed over (the encoder owns its room from then on).
             kept.assign(band + static_cast<std::size_t>(done) * wordsPerLine,
-                        band + static_cast<std::size_t>(rows) * wordsPerLine);
+                band + static_cast<std::size_t>(rows) * wordsPerLine);
             if (Failure committed = writer.rows().commit(done)) return committed;
             top += done;
         }

@@ -29,8 +29,7 @@ public:
     // all but rowsKeptBack(), and all once the band holds the image's last
     // row. The rows kept back come again, as the stage left them, at the top
     // of the next band. Negative: stop, as a decline.
-    virtual std::int32_t apply(std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t top,
-                               std::int32_t count) = 0;
+    virtual std::int32_t apply(std::uint32_t* rows, std::size_t wordsPerLine, std::int32_t top, std::int32_t count) = 0;
 };
 
 // Converts the image at `input` into a PNG at `output`, saved as

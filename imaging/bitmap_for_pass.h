@@ -29,8 +29,8 @@ public:
     Surface painted() &&;
 
 private:
-    friend ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height,
-                                                 std::int32_t pixelFormat, BitmapForPass& bitmap);
+    friend ImagingStatus CreateWorkBitmapForPass(
+        std::int32_t width, std::int32_t height, std::int32_t pixelFormat, BitmapForPass& bitmap);
     void adopt(QImage memory);
 
     Surface surface_;

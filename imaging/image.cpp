@@ -14,7 +14,7 @@ passes::ConstPixelView Image::pixels() const noexcept
     if (image_.isNull()) return {};
     // constBits() never detaches: readers share the pixels.
     return {reinterpret_cast<const std::uint32_t*>(image_.constBits()),
-            static_cast<std::ptrdiff_t>(image_.bytesPerLine() / 4), image_.width(), image_.height()};
+        static_cast<std::ptrdiff_t>(image_.bytesPerLine() / 4), image_.width(), image_.height()};
 }
 
 Surface::Surface(std::int32_t width, std::int32_t height, QImage::Format format)
@@ -22,18 +22,17 @@ Surface::Surface(std::int32_t width, std::int32_t height, QImage::Format format)
 {
 }
 
-Surface::Surface(QImage pixels) : target_(std::make_shared<QImage>(std::move(pixels))) {}
+Surface::Surface(QImage pixels) : target_(std::make_shared<QImage>(std::move(pixels))) { }
 
-Surface::Surface(Image&& image) : Surface(image.release()) {}
+Surface::Surface(Image&& image) : Surface(image.release()) { }
 
 passes::PixelView Surface::pixels() const
 {
     if (isNull()) return {};
     Q_ASSERT(target_->format() == QImage::Format_ARGB32);
     // bits() detaches from any snapshot first, so snapshots keep their pixels.
-    return {reinterpret_cast<std::uint32_t*>(target_->bits()),
-            static_cast<std::ptrdiff_t>(target_->bytesPerLine() / 4), target_->width(),
-            target_->height()};
+    return {reinterpret_cast<std::uint32_t*>(target_->bits()), static_cast<std::ptrdiff_t>(target_->bytesPerLine() / 4),
+        target_->width(), target_->height()};
 }
 
 Image Surface::snapshot() const

@@ -25,15 +25,15 @@ namespace mGdip {
 // numbering the original imaging library used, so logs and tests stay stable.
 enum class ImagingStatus : std::int32_t {
     Ok = 0,
-    GenericError = 1,        // damaged or truncated image data
-    InvalidParameter = 2,    // no image, no file name, a folder or device to read
+    GenericError = 1, // damaged or truncated image data
+    InvalidParameter = 2, // no image, no file name, a folder or device to read
     OutOfMemory = 3,
-    NotImplemented = 6,      // no PNG encoder, or the platform cannot decode
-    Win32Error = 7,          // an operating-system call failed (file system)
+    NotImplemented = 6, // no PNG encoder, or the platform cannot decode
+    Win32Error = 7, // an operating-system call failed (file system)
     WrongState = 8,
     FileNotFound = 10,
-    ValueOverflow = 11,      // an image beyond the size limits
-    AccessDenied = 12,       // cannot read or create the file, or something stands in the way
+    ValueOverflow = 11, // an image beyond the size limits
+    AccessDenied = 12, // cannot read or create the file, or something stands in the way
     UnknownImageFormat = 13, // empty, or no format that can be read
     NotInitialized = 18,
 };

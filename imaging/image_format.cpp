@@ -42,7 +42,7 @@ std::int64_t DeclaredPixels(QIODevice& file)
     case ImageFormat::Png: // IHDR comes first: big-endian width and height
         if (head.size() < 24) return 0;
         return (byte(16) << 24 | byte(17) << 16 | byte(18) << 8 | byte(19))
-               * (byte(20) << 24 | byte(21) << 16 | byte(22) << 8 | byte(23));
+            * (byte(20) << 24 | byte(21) << 16 | byte(22) << 8 | byte(23));
     case ImageFormat::Gif: // the logical screen, little-endian; what is decoded
         if (head.size() < 10) return 0;
         return (byte(6) | byte(7) << 8) * (byte(8) | byte(9) << 8);

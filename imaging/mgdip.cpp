@@ -58,8 +58,8 @@ void SetMessagePresenter(MessagePresenter presenter)
     g_presenter = std::move(presenter);
 }
 
-ImagingStatus StartImaging(bool showMessage, bool exitOnFailure, const QString& message,
-                           std::int32_t style, const QString& title)
+ImagingStatus StartImaging(
+    bool showMessage, bool exitOnFailure, const QString& message, std::int32_t style, const QString& title)
 {
     // One start-up at a time, so threads racing here get one token.
     static std::mutex startMutex;
@@ -179,6 +179,5 @@ ImagingStatus StatusOf(FailureKind kind) noexcept
     }
     return ImagingStatus::GenericError;
 }
-
 
 } // namespace mGdip

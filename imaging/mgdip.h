@@ -41,12 +41,12 @@ using imaging::FailureKind;
 using imaging::FileInProgress;
 using imaging::IsSavingFailure;
 using imaging::KindName;
-using imaging::MakeFailure;
-using imaging::TooLargeFailure;
 using imaging::kMaxImagePixels;
 using imaging::kMaxImageWidth;
+using imaging::MakeFailure;
 using imaging::PixelLimit;
 using imaging::SetPixelLimitForTesting;
+using imaging::TooLargeFailure;
 using imaging::files::CheckSavePlace;
 using imaging::files::DisplayPath;
 using imaging::files::FolderOfPath;
@@ -76,14 +76,13 @@ std::uint32_t ImagingToken() noexcept;
 // fails instead of ending it (temporary_files.h). On failure: shows `message` (with `style` and `title`) through the
 // message presenter when `showMessage` is set, then ends the program when
 // `exitOnFailure` is set.
-ImagingStatus StartImaging(bool showMessage, bool exitOnFailure, const QString& message,
-                           std::int32_t style, const QString& title);
+ImagingStatus StartImaging(
+    bool showMessage, bool exitOnFailure, const QString& message, std::int32_t style, const QString& title);
 void ShutdownImaging() noexcept;
 
 // How the start-up failure message reaches the user: the window shows a
 // message box, the batch tool prints to stderr (the default).
-using MessagePresenter =
-    std::function<void(const QString& message, std::int32_t style, const QString& title)>;
+using MessagePresenter = std::function<void(const QString& message, std::int32_t style, const QString& title)>;
 void SetMessagePresenter(MessagePresenter presenter);
 
 // Message style of a critical error with an OK button.
@@ -97,10 +96,10 @@ void SetPlatformProbeForTesting(PlatformProbe probe);
 // ---- decoding -------------------------------------------------------------
 
 struct LoadedImage {
-    Image image;          // null when decoding failed
+    Image image; // null when decoding failed
     ImagingStatus status = ImagingStatus::GenericError;
-    Failure failure;      // what went wrong; kind None on success
-    QString reason;       // Describe(failure): English words for it; empty on success
+    Failure failure; // what went wrong; kind None on success
+    QString reason; // Describe(failure): English words for it; empty on success
 };
 
 // Decodes any format the platform reads into non-premultiplied ARGB32,
@@ -129,7 +128,7 @@ std::int32_t ImageHeightOf(const Image& image) noexcept;
 // left as it is. `path` is a QString from PathFromBytes, as for loading.
 // `reason` (optional) receives Describe(failure), `failure` (optional) the
 // failure itself.
-ImagingStatus SaveImageAsPng(const Image& image, const QString& path, QString* reason = nullptr,
-                             Failure* failure = nullptr);
+ImagingStatus SaveImageAsPng(
+    const Image& image, const QString& path, QString* reason = nullptr, Failure* failure = nullptr);
 
 } // namespace mGdip

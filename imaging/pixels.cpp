@@ -19,8 +19,8 @@ bool InBounds(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t h
 // One channel of straight-alpha source-over:
 // (sc*sa + dc*da*(1 - sa)) / outA, with the exact (unrounded) output alpha
 // `outA255` = outA * 255 as the divisor, so the result never exceeds 255.
-std::uint32_t Blend(std::uint32_t s, std::uint32_t d, std::uint32_t sa, std::uint32_t da,
-                    std::uint32_t outA255, int shift) noexcept
+std::uint32_t Blend(
+    std::uint32_t s, std::uint32_t d, std::uint32_t sa, std::uint32_t da, std::uint32_t outA255, int shift) noexcept
 {
     const std::uint32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
     const std::uint32_t num = sc * sa * 255 + dc * da * (255 - sa);
@@ -37,7 +37,7 @@ std::uint32_t SourceOver(std::uint32_t src, std::uint32_t dst) noexcept
     const std::uint32_t outA255 = sa * 255 + da * (255 - sa);
     const std::uint32_t outA = (outA255 + 127) / 255;
     return outA << 24 | Blend(src, dst, sa, da, outA255, 16) << 16 | Blend(src, dst, sa, da, outA255, 8) << 8
-         | Blend(src, dst, sa, da, outA255, 0);
+        | Blend(src, dst, sa, da, outA255, 0);
 }
 
 } // namespace
@@ -48,11 +48,10 @@ std::int32_t ImageHeightOf(const Image& image) noexcept { return image.isNull() 
 namespace {
 
 // A null image with the status of the failure, or the bitmap's memory.
-ImagingStatus AllocateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                                 imaging::Contents contents, QImage& image)
+ImagingStatus AllocateWorkBitmap(
+    std::int32_t width, std::int32_t height, std::int32_t pixelFormat, imaging::Contents contents, QImage& image)
 {
-    if (width <= 0 || height <= 0 || pixelFormat != kPixelFormat32bppARGB)
-        return ImagingStatus::InvalidParameter;
+    if (width <= 0 || height <= 0 || pixelFormat != kPixelFormat32bppARGB) return ImagingStatus::InvalidParameter;
     if (std::int64_t{width} * height > imaging::kMaxImagePixels) return ImagingStatus::OutOfMemory;
     image = imaging::AllocateBitmap(width, height, contents);
     return image.isNull() ? ImagingStatus::OutOfMemory : ImagingStatus::Ok;
@@ -60,8 +59,7 @@ ImagingStatus AllocateWorkBitmap(std::int32_t width, std::int32_t height, std::i
 
 } // namespace
 
-ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                               Surface& bitmap)
+ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat, Surface& bitmap)
 {
     QImage image;
     const ImagingStatus status = AllocateWorkBitmap(width, height, pixelFormat, imaging::Contents::Zeroed, image);
@@ -69,12 +67,11 @@ ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int
     return status;
 }
 
-ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                                      BitmapForPass& bitmap)
+ImagingStatus CreateWorkBitmapForPass(
+    std::int32_t width, std::int32_t height, std::int32_t pixelFormat, BitmapForPass& bitmap)
 {
     QImage image;
-    const ImagingStatus status =
-        AllocateWorkBitmap(width, height, pixelFormat, imaging::Contents::Unspecified, image);
+    const ImagingStatus status = AllocateWorkBitmap(width, height, pixelFormat, imaging::Contents::Unspecified, image);
     if (status == ImagingStatus::Ok) bitmap.adopt(std::move(image));
     return status;
 }
@@ -106,14 +103,13 @@ ImagingStatus PaintPixel(const Surface& surface, std::int32_t x, std::int32_t y,
     return ImagingStatus::Ok;
 }
 
-ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std::int32_t width,
-                                std::int32_t height)
+ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std::int32_t width, std::int32_t height)
 {
     return DrawImagePartOneToOne(surface, image, 0, 0, width, height);
 }
 
 ImagingStatus DrawImagePartOneToOne(const Surface& surface, const Image& image, std::int32_t left, std::int32_t top,
-                                    std::int32_t width, std::int32_t height)
+    std::int32_t width, std::int32_t height)
 {
     if (surface.isNull() || image.isNull() || left < 0 || top < 0) return ImagingStatus::InvalidParameter;
     QImage& target = *surface.target();

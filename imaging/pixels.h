@@ -17,13 +17,12 @@ inline constexpr std::int32_t kPixelFormat32bppARGB = 2498570; // 0x26200A
 // A zero-filled (fully transparent black) bitmap to draw on. Fails with
 // InvalidParameter for a non-positive size or another pixel format, and with
 // OutOfMemory when the pixels cannot be allocated; `bitmap` is then unchanged.
-ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                               Surface& bitmap);
+ImagingStatus CreateWorkBitmap(std::int32_t width, std::int32_t height, std::int32_t pixelFormat, Surface& bitmap);
 
 // As CreateWorkBitmap, for a pass to paint: memory of a released bitmap of
 // the same size is reused without clearing (see BitmapForPass).
-ImagingStatus CreateWorkBitmapForPass(std::int32_t width, std::int32_t height, std::int32_t pixelFormat,
-                                      BitmapForPass& bitmap);
+ImagingStatus CreateWorkBitmapForPass(
+    std::int32_t width, std::int32_t height, std::int32_t pixelFormat, BitmapForPass& bitmap);
 
 // Touches the memory of a coming work bitmap now (when an image is loaded),
 // so the first pass does not pay for fresh memory.
@@ -41,13 +40,12 @@ ImagingStatus PaintPixel(const Surface& surface, std::int32_t x, std::int32_t y,
 
 // Draws image's (0, 0, width, height) at the surface's top-left, unscaled,
 // source-over, clipped to both.
-ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std::int32_t width,
-                                std::int32_t height);
+ImagingStatus DrawImageOneToOne(const Surface& surface, const Image& image, std::int32_t width, std::int32_t height);
 
 // Draws image's (left, top, width, height) at the surface's top-left, as
 // DrawImageOneToOne; fails for a negative left or top.
 ImagingStatus DrawImagePartOneToOne(const Surface& surface, const Image& image, std::int32_t left, std::int32_t top,
-                                    std::int32_t width, std::int32_t height);
+    std::int32_t width, std::int32_t height);
 
 // Fills the whole surface with `color` (replacing, not blending).
 ImagingStatus ClearSurface(const Surface& surface, passes::Argb color);

@@ -24,9 +24,11 @@ public:
     {
         using Pixels = detail::Pixels<Bytes>;
         const std::uint32_t* table = direct_.empty() ? nullptr : direct_.data();
-        return [this, table, key = detail::SplatBytes<Bytes>(keyRgb_),
-                t = detail::Splat<Bytes>(static_cast<std::uint32_t>(tolerance_))](Pixels v, Pixels lanes)
-                   __attribute__((always_inline)) {
+        return [
+            this, table, key = detail::SplatBytes<Bytes>(keyRgb_),
+            t = detail::Splat<Bytes>(static_cast<std::uint32_t>(tolerance_))
+        ](Pixels v, Pixels lanes) __attribute__((always_inline))
+        {
             (void)table; // read only by the 32-byte form
             if constexpr (Bytes == 32) {
                 if (table && detail::AnyLane<Bytes>(lanes)) {
@@ -41,8 +43,8 @@ public:
 private:
     // |c - k| per byte (the alpha byte is the pixel's own).
     template <int Bytes>
-    CHROMOBRISK_INLINE static detail::Pixels<Bytes> Differences(detail::Pixels<Bytes> v,
-                                                                typename detail::Vec<Bytes>::U8 key) noexcept
+    CHROMOBRISK_INLINE static detail::Pixels<Bytes> Differences(
+        detail::Pixels<Bytes> v, typename detail::Vec<Bytes>::U8 key) noexcept
     {
         const auto c = detail::AsBytes<Bytes>(v);
         return reinterpret_cast<detail::Pixels<Bytes>>(detail::Max(c, key) - detail::Min(c, key));

@@ -4,8 +4,8 @@
 
 namespace passes {
 
-BandPass::BandPass(std::int32_t command, const ArgbChannels& key, std::int32_t tolerance,
-                   const ArgbChannels& replacement)
+BandPass::BandPass(
+    std::int32_t command, const ArgbChannels& key, std::int32_t tolerance, const ArgbChannels& replacement)
     : parameters_{key, tolerance, DeltasOnto(key, replacement)}
 {
     WithKernelOf(

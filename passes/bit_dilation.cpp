@@ -16,8 +16,8 @@ namespace passes {
 namespace {
 
 // out = in | in shifted by `step` pixels either way; step 1..31.
-CHROMOBRISK_WIDE_LOOP void ShiftedBothWays(const std::uint32_t* __restrict in, std::uint32_t* __restrict out,
-                                           std::size_t words, unsigned step) noexcept
+CHROMOBRISK_WIDE_LOOP void ShiftedBothWays(
+    const std::uint32_t* __restrict in, std::uint32_t* __restrict out, std::size_t words, unsigned step) noexcept
 {
     // Pixel x is bit x: rightward is up, with the bits of the word before
     // coming in; leftward is down, with those of the word after.
@@ -61,8 +61,8 @@ bool AnyOf8Words(const std::uint32_t* from) noexcept
 
 } // namespace
 
-CHROMOBRISK_WIDE_LOOP bool OrRows(std::span<const std::uint32_t* const> rows, std::uint32_t* __restrict out,
-                                  std::size_t words) noexcept
+CHROMOBRISK_WIDE_LOOP bool OrRows(
+    std::span<const std::uint32_t* const> rows, std::uint32_t* __restrict out, std::size_t words) noexcept
 {
     std::size_t w = 0;
     Words8 any8{};
@@ -82,14 +82,14 @@ CHROMOBRISK_WIDE_LOOP bool OrRows(std::span<const std::uint32_t* const> rows, st
     return any != 0 || Any8(any8);
 }
 
-CHROMOBRISK_WIDE_LOOP void ClearWhere(const std::uint32_t* __restrict clear, std::uint32_t* __restrict bits,
-                                      std::size_t words) noexcept
+CHROMOBRISK_WIDE_LOOP void ClearWhere(
+    const std::uint32_t* __restrict clear, std::uint32_t* __restrict bits, std::size_t words) noexcept
 {
     for (std::size_t w = 0; w < words; ++w) bits[w] &= ~clear[w];
 }
 
-CHROMOBRISK_WIDE_LOOP std::size_t ListSetWords(const std::uint32_t* bits, std::size_t words,
-                                               std::uint32_t* list) noexcept
+CHROMOBRISK_WIDE_LOOP std::size_t ListSetWords(
+    const std::uint32_t* bits, std::size_t words, std::uint32_t* list) noexcept
 {
     std::size_t listed = 0, w = 0;
     for (; w < words; ++w) {

@@ -64,7 +64,8 @@ public:
 private:
     // The first bit in [from, to) that differs from the bits of `flip`
     // (0: the first set bit, ~0: the first clear one), or `to`.
-    static std::int32_t Next(const std::uint32_t* words, std::int32_t from, std::int32_t to, std::uint32_t flip) noexcept
+    static std::int32_t Next(
+        const std::uint32_t* words, std::int32_t from, std::int32_t to, std::uint32_t flip) noexcept
     {
         if (from >= to) return to;
         std::int32_t word = from / 32;

@@ -10,8 +10,8 @@
 
 namespace passes {
 
-using Argb = std::int32_t;      // signed on purpose: matches how values are held everywhere
-using Channel = std::int32_t;   // 0..255, wide so differences and sums never wrap
+using Argb = std::int32_t; // signed on purpose: matches how values are held everywhere
+using Channel = std::int32_t; // 0..255, wide so differences and sums never wrap
 using OleColor = std::uint32_t; // 0x00BBGGRR
 
 // The four bytes of an ARGB value in little-endian memory order.
@@ -41,9 +41,8 @@ public:
 constexpr Argb MakeArgb(Channel a, Channel r, Channel g, Channel b) noexcept
 {
     const std::uint32_t u = (static_cast<std::uint32_t>(a) & 0xFFu) << 24
-                          | (static_cast<std::uint32_t>(r) & 0xFFu) << 16
-                          | (static_cast<std::uint32_t>(g) & 0xFFu) << 8
-                          | (static_cast<std::uint32_t>(b) & 0xFFu);
+        | (static_cast<std::uint32_t>(r) & 0xFFu) << 16 | (static_cast<std::uint32_t>(g) & 0xFFu) << 8
+        | (static_cast<std::uint32_t>(b) & 0xFFu);
     return static_cast<Argb>(u);
 }
 
@@ -81,7 +80,7 @@ inline void SplitOleColor(OleColor c, Channel& r, Channel& g, Channel& b) noexce
 constexpr OleColor MakeOleColor(Channel r, Channel g, Channel b) noexcept
 {
     return (static_cast<OleColor>(b) & 0xFFu) << 16 | (static_cast<OleColor>(g) & 0xFFu) << 8
-         | (static_cast<OleColor>(r) & 0xFFu);
+        | (static_cast<OleColor>(r) & 0xFFu);
 }
 
 // channel + delta, clamped to 0..255 (upper bound first, then lower).

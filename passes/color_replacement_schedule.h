@@ -26,12 +26,14 @@ public:
     template <int Bytes>
     auto inside() const noexcept
     {
-        return [raise = detail::SplatBytes<Bytes>(raise_), ceiling = detail::SplatBytes<Bytes>(~raise_),
-                lower = detail::SplatBytes<Bytes>(lower_)](detail::Pixels<Bytes> v, detail::Pixels<Bytes>)
-                   __attribute__((always_inline)) {
-                       const auto up = detail::Min(detail::AsBytes<Bytes>(v), ceiling) + raise;
-                       return reinterpret_cast<detail::Pixels<Bytes>>(detail::Max(up, lower) - lower);
-                   };
+        return [
+            raise = detail::SplatBytes<Bytes>(raise_), ceiling = detail::SplatBytes<Bytes>(~raise_),
+            lower = detail::SplatBytes<Bytes>(lower_)
+        ](detail::Pixels<Bytes> v, detail::Pixels<Bytes>) __attribute__((always_inline))
+        {
+            const auto up = detail::Min(detail::AsBytes<Bytes>(v), ceiling) + raise;
+            return reinterpret_cast<detail::Pixels<Bytes>>(detail::Max(up, lower) - lower);
+        };
     }
 
 private:

@@ -7,7 +7,7 @@ namespace {
 
 class SpanFill {
 public:
-    explicit SpanFill(BitMask& match) : match_(match) {}
+    explicit SpanFill(BitMask& match) : match_(match) { }
 
     // Takes the run of matching pixels through (x, y), and everything
     // connected to it.

@@ -19,8 +19,8 @@ struct PixelPoint {
 // What a fill took, and what it needed beyond the mask.
 struct FillStatistics {
     std::size_t takenPixels = 0;
-    std::size_t peakSpans = 0;  // the most spans waiting at once
-    std::size_t spanBytes = 0;  // the memory they took
+    std::size_t peakSpans = 0; // the most spans waiting at once
+    std::size_t spanBytes = 0; // the memory they took
 };
 
 // Clears from `match` every pixel connected to a seed through pixels of

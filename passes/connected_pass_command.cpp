@@ -10,7 +10,7 @@ namespace {
 
 template <class Kernel>
 ConnectedRun Run(const ConstPixelView& source, const PixelView& work, const PassParameters& p,
-                 std::span<const PixelPoint> seeds, std::int32_t defringeRadius)
+    std::span<const PixelPoint> seeds, std::int32_t defringeRadius)
 {
     ConnectedRun run;
     BitMask match = MatchMask(source, p, Kernel::Definition::kCompared);
@@ -43,9 +43,8 @@ ConnectedRun Run(const ConstPixelView& source, const PixelView& work, const Pass
 } // namespace
 
 ConnectedRun RunConnectedPassCommand(std::int32_t command, const ConstPixelView& source, const PixelView& work,
-                                     const ArgbChannels& key, std::int32_t tolerance,
-                                     const ArgbChannels& replacement, std::span<const PixelPoint> seeds,
-                                     std::int32_t defringeRadius)
+    const ArgbChannels& key, std::int32_t tolerance, const ArgbChannels& replacement, std::span<const PixelPoint> seeds,
+    std::int32_t defringeRadius)
 {
     const PassParameters p{key, tolerance, DeltasOnto(key, replacement)};
     return WithKernelOf(

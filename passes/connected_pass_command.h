@@ -15,7 +15,7 @@ namespace passes {
 
 struct ConnectedRun {
     enum class Outcome { Completed, SeedOutside, SeedNotMatching } outcome = Outcome::Completed;
-    std::size_t seed = 0;   // the seed that stopped the run
+    std::size_t seed = 0; // the seed that stopped the run
     std::size_t regionPixels = 0;
     // Memory beyond the images: the masks and the fill's spans.
     std::size_t extraBytes = 0;
@@ -28,8 +28,7 @@ struct ConnectedRun {
 // command paints nothing. `defringeRadius` above 0, for simple removal: the
 // fringe of what it removes is un-blended from the key (DefringedRemoval).
 ConnectedRun RunConnectedPassCommand(std::int32_t command, const ConstPixelView& source, const PixelView& work,
-                                     const ArgbChannels& key, std::int32_t tolerance,
-                                     const ArgbChannels& replacement, std::span<const PixelPoint> seeds = {},
-                                     std::int32_t defringeRadius = 0);
+    const ArgbChannels& key, std::int32_t tolerance, const ArgbChannels& replacement,
+    std::span<const PixelPoint> seeds = {}, std::int32_t defringeRadius = 0);
 
 } // namespace passes

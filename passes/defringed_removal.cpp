@@ -7,8 +7,8 @@
 
 namespace passes {
 
-DefringedRemoval::DefringedRemoval(std::int32_t width, std::int32_t height, const PassParameters& p,
-                                   std::int32_t radius, const BitMask* spared)
+DefringedRemoval::DefringedRemoval(
+    std::int32_t width, std::int32_t height, const PassParameters& p, std::int32_t radius, const BitMask* spared)
     : width_(std::max(0, width)), height_(std::max(0, height)), radius_(kDefringeRadius.clamp(radius)), pass_(p),
       outside_(OutsideKernel<SimpleRemovalKernel>(p)), spared_(spared), unblend_(p.key),
       removed_(width_, 2 * radius_ + 1), spare_(removed_.wordsPerRow())
@@ -25,7 +25,7 @@ std::size_t DefringedRemoval::extraBytes() const noexcept
 {
     const std::size_t wordRows = 1 + 2 * 2; // the spare row, and each fringe's bits and words
     return removed_.bytes() + wordRows * removed_.wordsPerRow() * sizeof(std::uint32_t)
-         + near_.capacity() * sizeof(near_[0]) + remembered_.size() * sizeof(Remembered) + sizeof(KeyUnblend);
+        + near_.capacity() * sizeof(near_[0]) + remembered_.size() * sizeof(Remembered) + sizeof(KeyUnblend);
 }
 
 std::int32_t DefringedRemoval::run(const ConstPixelView& source, const PixelView& work)
@@ -64,11 +64,11 @@ void DefringedRemoval::passRow(std::int32_t y, const std::uint32_t* src, std::ui
 {
     std::uint32_t* removed = removed_.row(slot(y));
     if (!spared_) return pass_.paintNotingRemoved(src, dst, static_cast<std::size_t>(width_), removed, 0);
-    ForEachSparingRun(pass_, outside_, *spared_, y, 0, width_,
-                      [&](SimpleRemovalKernel& kernel, std::int32_t x, std::int32_t end) {
-                          kernel.paintNotingRemoved(src + x, dst + x, static_cast<std::size_t>(end - x), removed,
-                                                    static_cast<std::size_t>(x));
-                      });
+    ForEachSparingRun(
+        pass_, outside_, *spared_, y, 0, width_, [&](SimpleRemovalKernel& kernel, std::int32_t x, std::int32_t end) {
+            kernel.paintNotingRemoved(
+                src + x, dst + x, static_cast<std::size_t>(end - x), removed, static_cast<std::size_t>(x));
+        });
 }
 
 void DefringedRemoval::findFringe(std::int32_t y, const std::uint32_t* row)
@@ -113,10 +113,10 @@ std::uint32_t DefringedRemoval::unblended(std::uint32_t pixel)
 }
 
 void RunDefringedRemoval(const ConstPixelView& source, const PixelView& work, const PassParameters& p,
-                         std::int32_t radius, const BitMask* spared)
+    std::int32_t radius, const BitMask* spared)
 {
-    DefringedRemoval removal(std::min(source.width, work.width), std::min(source.height, work.height), p, radius,
-                             spared);
+    DefringedRemoval removal(
+        std::min(source.width, work.width), std::min(source.height, work.height), p, radius, spared);
     removal.run(source, work);
 }
 

@@ -32,7 +32,7 @@ public:
     // the pixels to paint as the pass paints a pixel outside its tolerance
     // (the connected variant's), for the whole image; it must outlive this.
     DefringedRemoval(std::int32_t width, std::int32_t height, const PassParameters& p, std::int32_t radius,
-                     const BitMask* spared = nullptr);
+        const BitMask* spared = nullptr);
 
     // The next rows of the image, from the first one not finished yet: rows
     // of the source, and the same rows of the result (the same memory, or
@@ -75,14 +75,14 @@ private:
     KeyUnblend unblend_;
     BitMask removed_; // what the pass removed, row y in row y % (2 x radius + 1)
     std::vector<const std::uint32_t*> near_; // the removed rows around a row
-    std::vector<std::uint32_t> spare_;       // room to work out a fringe
-    Fringe fringes_[2];                      // of rows y, in fringes_[y % 2]
-    std::vector<Remembered> remembered_;     // recent results, by a hash of the pixel
+    std::vector<std::uint32_t> spare_; // room to work out a fringe
+    Fringe fringes_[2]; // of rows y, in fringes_[y % 2]
+    std::vector<Remembered> remembered_; // recent results, by a hash of the pixel
     std::int32_t passed_ = 0, found_ = 0, finished_ = 0; // rows painted, with their fringe found, un-blended
 };
 
 // The whole image at once; work may be the source itself.
 void RunDefringedRemoval(const ConstPixelView& source, const PixelView& work, const PassParameters& p,
-                         std::int32_t radius, const BitMask* spared = nullptr);
+    std::int32_t radius, const BitMask* spared = nullptr);
 
 } // namespace passes

@@ -10,7 +10,7 @@ namespace {
 // that it runs on the widest vector path the processor has.
 class MaskRow {
 public:
-    explicit MaskRow(const detail::ToleranceWindow& window) : window_(window) {}
+    explicit MaskRow(const detail::ToleranceWindow& window) : window_(window) { }
 
     void operator()(const std::uint32_t* src, std::uint32_t* words, std::size_t n)
     {

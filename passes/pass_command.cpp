@@ -4,9 +4,8 @@
 
 namespace passes {
 
-PassOutcome RunPassCommand(std::int32_t command, const PassImages& images, std::int32_t width,
-                           std::int32_t height, const ArgbChannels& key, const std::int32_t& tolerance,
-                           const ArgbChannels& replacement)
+PassOutcome RunPassCommand(std::int32_t command, const PassImages& images, std::int32_t width, std::int32_t height,
+    const ArgbChannels& key, const std::int32_t& tolerance, const ArgbChannels& replacement)
 {
     const ChannelDeltas deltas = DeltasOnto(key, replacement);
     const auto current = [&] { return PassParameters{key, tolerance, deltas}; };

@@ -52,8 +52,7 @@ decltype(auto) WithKernelOf(std::int32_t command, Run&& run, Unknown&& unknown)
 // = target alpha) is used only by color replacement, which takes its deltas
 // from it once, before the first pixel. An unknown command runs no pass,
 // writes nothing and reports Completed.
-PassOutcome RunPassCommand(std::int32_t command, const PassImages& images, std::int32_t width,
-                           std::int32_t height, const ArgbChannels& key, const std::int32_t& tolerance,
-                           const ArgbChannels& replacement);
+PassOutcome RunPassCommand(std::int32_t command, const PassImages& images, std::int32_t width, std::int32_t height,
+    const ArgbChannels& key, const std::int32_t& tolerance, const ArgbChannels& replacement);
 
 } // namespace passes

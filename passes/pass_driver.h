@@ -30,8 +30,8 @@ inline constexpr std::int32_t kChunkPixels = 4096;
 struct RowWalk {
     // kernel.prepare(current()) before the first pixel and after every yield.
     template <class Kernel, class Current>
-    static PassOutcome Run(const PassImages& images, std::int32_t width, std::int32_t height, Kernel& kernel,
-                           const Current& current)
+    static PassOutcome Run(
+        const PassImages& images, std::int32_t width, std::int32_t height, Kernel& kernel, const Current& current)
     {
         const PixelView& work = images.work.pixels_;
         const PassOutcome outcome = Walk(images.source, work, images.yield, width, height, kernel, current);
@@ -42,7 +42,7 @@ struct RowWalk {
 private:
     template <class Kernel, class Current>
     static PassOutcome Walk(const ConstPixelView& source, const PixelView& work, const PassYield& yield,
-                            std::int32_t width, std::int32_t height, Kernel& kernel, const Current& current)
+        std::int32_t width, std::int32_t height, Kernel& kernel, const Current& current)
     {
         // Never read or paint outside either image, whatever size the caller measured.
         width = std::max(0, std::min({width, source.width, work.width}));
@@ -75,15 +75,15 @@ private:
     // Clears the work pixels a pass did not write: the rest of row `y` from
     // column `x` within the visited width, the rows below, and everything
     // right of the visited width.
-    static void ClearUnvisited(const PixelView& work, std::int32_t x, std::int32_t y, std::int32_t width,
-                               std::int32_t height)
+    static void ClearUnvisited(
+        const PixelView& work, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height)
     {
         for (std::int32_t row = 0; row < work.height; ++row) {
             const std::int32_t visitedTo = row < y ? width : row == y ? x : 0;
             const std::int32_t from = row < height ? visitedTo : 0;
             if (work.width > from)
-                std::memset(work.row(row) + from, 0,
-                            sizeof(std::uint32_t) * static_cast<std::size_t>(work.width - from));
+                std::memset(
+                    work.row(row) + from, 0, sizeof(std::uint32_t) * static_cast<std::size_t>(work.width - from));
         }
     }
 };

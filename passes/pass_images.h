@@ -18,8 +18,7 @@ public:
     using Callback = std::function<bool()>;
 
     PassYield() = default; // never yields: batch use
-    PassYield(std::chrono::nanoseconds slice, Callback callback)
-        : slice_(slice), callback_(std::move(callback)) {}
+    PassYield(std::chrono::nanoseconds slice, Callback callback) : slice_(slice), callback_(std::move(callback)) { }
 
     bool enabled() const noexcept { return static_cast<bool>(callback_); }
     std::chrono::nanoseconds slice() const noexcept { return slice_; }
@@ -40,7 +39,7 @@ struct RowWalk;
 class PaintCanvas {
 public:
     PaintCanvas() = default;
-    explicit PaintCanvas(PixelView memory) noexcept : memory_(memory) {}
+    explicit PaintCanvas(PixelView memory) noexcept : memory_(memory) { }
 
     bool painted() const noexcept { return painted_; }
 
@@ -55,8 +54,8 @@ private:
 // 0x00000000, so nothing needs to be cleared beforehand.
 class PassTarget {
 public:
-    PassTarget(PixelView pixels) noexcept : pixels_(pixels) {}
-    PassTarget(PaintCanvas& canvas) noexcept : pixels_(canvas.memory_), painted_(&canvas.painted_) {}
+    PassTarget(PixelView pixels) noexcept : pixels_(pixels) { }
+    PassTarget(PaintCanvas& canvas) noexcept : pixels_(canvas.memory_), painted_(&canvas.painted_) { }
 
 private:
     friend struct detail::RowWalk;

@@ -17,10 +17,7 @@ struct ParameterRange {
     std::int32_t maximum;
     std::int32_t initial;
 
-    constexpr std::int32_t clamp(std::int32_t value) const noexcept
-    {
-        return std::clamp(value, minimum, maximum);
-    }
+    constexpr std::int32_t clamp(std::int32_t value) const noexcept { return std::clamp(value, minimum, maximum); }
 };
 
 // A channel c matches key channel k when |c - k| < tolerance, strictly:

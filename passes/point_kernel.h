@@ -45,7 +45,8 @@ public:
     template <int Bytes>
     auto inside() const noexcept
     {
-        return [p = parameters_](detail::Pixels<Bytes> v, detail::Pixels<Bytes> lanes) __attribute__((always_inline)) {
+        return [p = parameters_](detail::Pixels<Bytes> v, detail::Pixels<Bytes> lanes) __attribute__((always_inline))
+        {
             if constexpr (requires { Pass::Inside(v, p); }) { // Inside is written for vectors too
                 return Pass::Inside(v, p);
             } else {
@@ -93,8 +94,8 @@ public:
     // Paints as operator() does, and notes the pixels painted 0x00000000 (what
     // the pass removes): pixel i sets or clears bit first + i of `words`, as
     // detail::BitWriter writes them.
-    void paintNotingRemoved(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::uint32_t* words,
-                            std::size_t first)
+    void paintNotingRemoved(
+        const std::uint32_t* src, std::uint32_t* dst, std::size_t n, std::uint32_t* words, std::size_t first)
     {
         NotingRemoved noting{*this, words, first};
         detail::RunOnActivePath(noting, src, dst, n);
@@ -106,8 +107,9 @@ private:
     template <int Bytes>
     CHROMOBRISK_INLINE auto painter()
     {
-        return [inWindow = window_.template lanes<Bytes>(),
-                inside = schedule_.template inside<Bytes>()](detail::Pixels<Bytes> v) __attribute__((always_inline)) {
+        return [ inWindow = window_.template lanes<Bytes>(), inside = schedule_.template inside<Bytes>() ](
+            detail::Pixels<Bytes> v) __attribute__((always_inline))
+        {
             const detail::Pixels<Bytes> lanes = inWindow(v);
             return Painted<Bytes>(detail::Select<Bytes>(lanes, inside(v, lanes), Pass::Outside(v)));
         };
@@ -116,9 +118,7 @@ private:
     template <int Bytes>
     CHROMOBRISK_INLINE static auto outsidePainter()
     {
-        return [](detail::Pixels<Bytes> v) __attribute__((always_inline)) {
-            return Painted<Bytes>(Pass::Outside(v));
-        };
+        return [](detail::Pixels<Bytes> v) __attribute__((always_inline)) { return Painted<Bytes>(Pass::Outside(v)); };
     }
 
     // What a color leaves on the fresh, fully transparent bitmap: a color
@@ -153,15 +153,14 @@ private:
 
         template <int Bytes, class PaintOne, class PaintWide>
         CHROMOBRISK_INLINE static void Paint(const std::uint32_t* src, std::uint32_t* dst, std::size_t n,
-                                             detail::BitWriter& bits, PaintOne paintOne, PaintWide paintWide)
+            detail::BitWriter& bits, PaintOne paintOne, PaintWide paintWide)
         {
             detail::ForEachPixel<Bytes>(
-                src, dst, n, [&bits, paintOne](detail::Pixels<4> v) __attribute__((always_inline)) {
+                src, dst, n, [&bits, paintOne ](detail::Pixels<4> v) __attribute__((always_inline)) {
                     return Noted<4>(bits, paintOne(v));
                 },
-                [&bits, paintWide](detail::Pixels<Bytes> v) __attribute__((always_inline)) {
-                    return Noted<Bytes>(bits, paintWide(v));
-                });
+                [&bits, paintWide ](detail::Pixels<Bytes> v)
+                    __attribute__((always_inline)) { return Noted<Bytes>(bits, paintWide(v)); });
         }
 
         template <int Bytes>

@@ -213,8 +213,8 @@ CHROMOBRISK_INLINE void StreamStore(std::uint32_t* to, Pixels<Bytes> v)
 // then the rest one at a time (Bytes == 4: one at a time throughout). Each
 // pixel is read before its result is written, so src and dst may be the same.
 template <int Bytes, class PaintOne, class PaintWide>
-CHROMOBRISK_INLINE void ForEachPixel(const std::uint32_t* src, std::uint32_t* dst, std::size_t n,
-                                     PaintOne paintOne, [[maybe_unused]] PaintWide paintWide)
+CHROMOBRISK_INLINE void ForEachPixel(const std::uint32_t* src, std::uint32_t* dst, std::size_t n, PaintOne paintOne,
+    [[maybe_unused]] PaintWide paintWide)
 {
     std::size_t i = 0;
     if constexpr (Bytes > 4) {

@@ -18,7 +18,7 @@ namespace passes {
 // with `outside` for the spared ones, with `pass` for the others.
 template <class Kernel, class Paint>
 void ForEachSparingRun(Kernel& pass, Kernel& outside, const BitMask& spared, std::int32_t y, std::int32_t from,
-                       std::int32_t to, Paint&& paint)
+    std::int32_t to, Paint&& paint)
 {
     for (std::int32_t x = from; x < to;) {
         const bool isSpared = spared.test(x, y);
@@ -39,8 +39,7 @@ Kernel OutsideKernel(PassParameters p)
 // Paints every pixel of work (clipped to source and `spared`) from source,
 // which may be work itself.
 template <class Kernel>
-void RunPassSparing(const ConstPixelView& source, const PixelView& work, const PassParameters& p,
-                    const BitMask& spared)
+void RunPassSparing(const ConstPixelView& source, const PixelView& work, const PassParameters& p, const BitMask& spared)
 {
     const std::int32_t width = std::min({source.width, work.width, spared.width()});
     const std::int32_t height = std::min({source.height, work.height, spared.height()});

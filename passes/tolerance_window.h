@@ -30,8 +30,9 @@ public:
     template <int Bytes>
     CHROMOBRISK_INLINE auto lanes() const noexcept
     {
-        return [low = SplatBytes<Bytes>(low_), span = SplatBytes<Bytes>(span_)](Pixels<Bytes> v)
-                   __attribute__((always_inline)) {
+        return [ low = SplatBytes<Bytes>(low_), span = SplatBytes<Bytes>(span_) ](Pixels<Bytes> v)
+            __attribute__((always_inline))
+        {
             const auto offset = AsBytes<Bytes>(v) - low;
             return reinterpret_cast<Pixels<Bytes>>(reinterpret_cast<Pixels<Bytes>>(Max(offset, span) - span) == 0);
         };
@@ -51,7 +52,7 @@ private:
         span_ = (span_ & ~(0xFFu << shift)) | static_cast<std::uint32_t>(hi - lo) << shift;
     }
 
-    std::uint32_t low_ = 0;           // per byte, in ARGB byte order (blue lowest)
+    std::uint32_t low_ = 0; // per byte, in ARGB byte order (blue lowest)
     std::uint32_t span_ = 0xFFFFFFFFu; // per byte; a channel not compared takes any value
     bool matchesNothing_ = true;
 };

@@ -3,10 +3,7 @@
 namespace passes {
 namespace {
 
-bool Visible(std::uint32_t pixel) noexcept
-{
-    return (pixel >> 24) != 0;
-}
+bool Visible(std::uint32_t pixel) noexcept { return (pixel >> 24) != 0; }
 
 bool RowVisible(const std::uint32_t* row, std::int32_t width) noexcept
 {

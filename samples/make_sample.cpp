@@ -54,9 +54,10 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     mGdip::StartImaging(true, true, QStringLiteral("images cannot be written"), mGdip::kCriticalMessageStyle,
-                        QStringLiteral("make_sample"));
+        QStringLiteral("make_sample"));
     QString why;
-    const auto status = mGdip::SaveImageAsPng(mGdip::Image(DrawLogo(width, height)), QString::fromLocal8Bit(argv[1]), &why);
+    const auto status =
+        mGdip::SaveImageAsPng(mGdip::Image(DrawLogo(width, height)), QString::fromLocal8Bit(argv[1]), &why);
     mGdip::ShutdownImaging();
     if (!mGdip::Succeeded(status)) {
         std::fprintf(stderr, "make_sample: %s\n", qPrintable(why));

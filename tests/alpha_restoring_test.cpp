@@ -35,19 +35,19 @@ TEST(ChannelDistance, SquaringEqualsThePowerFunctionForEveryKey)
 
 TEST(UnblendChannel, DividesByTheUnroundedAlphaAndClamps)
 {
-    EXPECT_EQ(UnblendChannel(14.0, 12, 0), 219);          // 218.57
-    EXPECT_EQ(UnblendChannel(14.0, 24, 0), 255);          // 437.14 clamps
-    EXPECT_EQ(UnblendChannel(13.0 / 3.0, 3, 0), 177);     // 176.54; dividing by n = 4 would give 191
+    EXPECT_EQ(UnblendChannel(14.0, 12, 0), 219); // 218.57
+    EXPECT_EQ(UnblendChannel(14.0, 24, 0), 255); // 437.14 clamps
+    EXPECT_EQ(UnblendChannel(13.0 / 3.0, 3, 0), 177); // 176.54; dividing by n = 4 would give 191
     EXPECT_EQ(UnblendChannel(0.0, 200, 0), 0);
     EXPECT_EQ(UnblendChannel(-1.0, 200, 0), 0);
-    EXPECT_EQ(UnblendChannel(64.25, 128, 128), 128);      // no difference: the key itself
+    EXPECT_EQ(UnblendChannel(64.25, 128, 128), 128); // no difference: the key itself
 }
 
 TEST(UnblendChannel, RoundsExactHalvesToEven)
 {
-    EXPECT_EQ(UnblendChannel(6.0, 1, 0), 42);   // 42.5
-    EXPECT_EQ(UnblendChannel(2.0, 1, 0), 128);  // 127.5
-    EXPECT_EQ(UnblendChannel(10.0, 1, 0), 26);  // 25.5
+    EXPECT_EQ(UnblendChannel(6.0, 1, 0), 42); // 42.5
+    EXPECT_EQ(UnblendChannel(2.0, 1, 0), 128); // 127.5
+    EXPECT_EQ(UnblendChannel(10.0, 1, 0), 26); // 25.5
 }
 
 TEST(AlphaRestoringRemoval, BlackKeyAlphaIsTheChannelMean)
@@ -71,7 +71,7 @@ TEST(AlphaRestoringRemoval, KeyShareSetsAFloorForTheAlpha)
 {
     EXPECT_EQ(Restore(0xFF8C7880u, 128, 128, 128), 0x47AB9D80u); // (140, 120, 128)
     EXPECT_EQ(Restore(0xFF808080u, 128, 128, 128), 0x40808080u); // the key itself
-    EXPECT_EQ(Restore(0xFFFA0A05u, 255, 0, 0), 0x5CFF1C0Eu);     // (250, 10, 5)
+    EXPECT_EQ(Restore(0xFFFA0A05u, 255, 0, 0), 0x5CFF1C0Eu); // (250, 10, 5)
     EXPECT_EQ(Restore(0xFFFAF0FFu, 255, 255, 255), 0xFFFFFFFFu); // white key: opaque white
 }
 

@@ -16,19 +16,25 @@ using imaging::BandRows;
 using imaging::Failure;
 
 // Row y, word x of the image the producer hands over.
-std::uint32_t Word(std::int32_t x, std::int32_t y) { return static_cast<std::uint32_t>(y) * 1000003u + static_cast<std::uint32_t>(x); }
+std::uint32_t Word(std::int32_t x, std::int32_t y)
+{
+    return static_cast<std::uint32_t>(y) * 1000003u + static_cast<std::uint32_t>(x);
+}
 
 struct Log {
     std::mutex mutex;
     std::vector<std::int32_t> delivered; // band indexes in the order delivered
     std::vector<std::int32_t> firstRows;
     int wrongRows = 0, wrongAbove = 0, wrongLast = 0;
-    std::int32_t failAt = -1;            // make() of this band fails
+    std::int32_t failAt = -1; // make() of this band fails
 };
 
 class CheckingWork final : public imaging::BandWork {
 public:
-    CheckingWork(Log& log, std::int32_t width, std::int32_t height, unsigned seed) : log_(log), width_(width), height_(height), random_(seed) {}
+    CheckingWork(Log& log, std::int32_t width, std::int32_t height, unsigned seed)
+        : log_(log), width_(width), height_(height), random_(seed)
+    {
+    }
 
     Failure make(const BandRows& band) override
     {
@@ -38,14 +44,16 @@ public:
         int wrongRows = 0, wrongAbove = 0;
         for (std::int32_t r = 0; r < band.count; ++r)
             for (std::int32_t x = 0; x < width_; ++x)
-                wrongRows += band.rows[static_cast<std::size_t>(r) * band.wordsPerLine + static_cast<std::size_t>(x)] != Word(x, first_ + r);
+                wrongRows += band.rows[static_cast<std::size_t>(r) * band.wordsPerLine + static_cast<std::size_t>(x)]
+                    != Word(x, first_ + r);
         for (std::int32_t x = 0; x < width_; ++x)
             wrongAbove += first_ == 0 ? band.above != nullptr : !band.above || band.above[x] != Word(x, first_ - 1);
         std::lock_guard lock(log_.mutex);
         log_.wrongRows += wrongRows;
         log_.wrongAbove += wrongAbove;
         log_.wrongLast += band.last != (first_ + band.count == height_);
-        if (band.index == log_.failAt) return imaging::MakeFailure(imaging::FailureKind::WriteFailed, QStringLiteral("band %1").arg(band.index));
+        if (band.index == log_.failAt)
+            return imaging::MakeFailure(imaging::FailureKind::WriteFailed, QStringLiteral("band %1").arg(band.index));
         return {};
     }
 
@@ -67,7 +75,7 @@ private:
 // Hands the image over in pieces of 1 to 9 rows, through the pipeline's
 // room or in place, as `seed` chooses.
 Failure HandOver(imaging::BandPipeline& pipeline, const std::vector<std::uint32_t>& image, std::int32_t width,
-                 std::int32_t height, unsigned seed)
+    std::int32_t height, unsigned seed)
 {
     std::minstd_rand random(seed);
     for (std::int32_t y = 0; y < height;) {
@@ -99,7 +107,8 @@ TEST(BandPipeline, EveryBandIsDeliveredOnceInOrderWithTheRowAbove)
     for (const int helpers : {0, 1, 3})
         for (const std::int32_t rowsPerBand : {1, 4, 9})
             for (const unsigned seed : {1u, 2u}) {
-                SCOPED_TRACE(testing::Message() << helpers << " helpers, " << rowsPerBand << " rows a band, seed " << seed);
+                SCOPED_TRACE(
+                    testing::Message() << helpers << " helpers, " << rowsPerBand << " rows a band, seed " << seed);
                 Log log;
                 unsigned workSeed = seed * 100;
                 std::mutex seedMutex;
@@ -111,7 +120,8 @@ TEST(BandPipeline, EveryBandIsDeliveredOnceInOrderWithTheRowAbove)
                 EXPECT_EQ(log.wrongRows, 0);
                 EXPECT_EQ(log.wrongAbove, 0);
                 EXPECT_EQ(log.wrongLast, 0);
-                for (std::size_t i = 0; i < log.delivered.size(); ++i) ASSERT_EQ(log.delivered[i], static_cast<std::int32_t>(i));
+                for (std::size_t i = 0; i < log.delivered.size(); ++i)
+                    ASSERT_EQ(log.delivered[i], static_cast<std::int32_t>(i));
                 // The bands, in order, cover the image once.
                 ASSERT_FALSE(log.firstRows.empty());
                 EXPECT_EQ(log.firstRows.front(), 0);
@@ -131,8 +141,8 @@ TEST(BandPipeline, AFailedBandStopsDeliveryThereAndEveryCallSaysSo)
         SCOPED_TRACE(helpers);
         Log log;
         log.failAt = 7;
-        imaging::BandPipeline pipeline(width, height, 5, helpers,
-                                       [&] { return std::make_unique<CheckingWork>(log, width, height, 5); });
+        imaging::BandPipeline pipeline(
+            width, height, 5, helpers, [&] { return std::make_unique<CheckingWork>(log, width, height, 5); });
         const Failure failure = HandOver(pipeline, image, width, height, 3);
         EXPECT_EQ(failure.detail, QStringLiteral("band 7"));
         EXPECT_EQ(pipeline.failure().detail, QStringLiteral("band 7"));
@@ -141,12 +151,14 @@ TEST(BandPipeline, AFailedBandStopsDeliveryThereAndEveryCallSaysSo)
         EXPECT_EQ(room, 0);
         std::lock_guard lock(log.mutex);
         EXPECT_LE(log.delivered.size(), 7u); // nothing at or after the failed band
-        for (std::size_t i = 0; i < log.delivered.size(); ++i) EXPECT_EQ(log.delivered[i], static_cast<std::int32_t>(i));
+        for (std::size_t i = 0; i < log.delivered.size(); ++i)
+            EXPECT_EQ(log.delivered[i], static_cast<std::int32_t>(i));
     }
     // Abandoned halfway: the pipeline ends without the rest, and says so.
     Log log;
     {
-        imaging::BandPipeline pipeline(width, height, 5, 2, [&] { return std::make_unique<CheckingWork>(log, width, height, 9); });
+        imaging::BandPipeline pipeline(
+            width, height, 5, 2, [&] { return std::make_unique<CheckingWork>(log, width, height, 9); });
         ASSERT_FALSE(pipeline.commitInPlace(image.data(), static_cast<std::size_t>(width), 50));
     }
     EXPECT_LE(log.delivered.size(), 1u);

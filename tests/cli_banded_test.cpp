@@ -50,8 +50,9 @@ protected:
         std::mt19937 random(3);
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                image.setPixel(x, y, qRgba(48 + static_cast<int>(random() % 9), 192 - static_cast<int>(random() % 9),
-                                           96, 255 - static_cast<int>(random() % 40)));
+                image.setPixel(x, y,
+                    qRgba(48 + static_cast<int>(random() % 9), 192 - static_cast<int>(random() % 9), 96,
+                        255 - static_cast<int>(random() % 40)));
         const QImage patch = testsupport::RandomArgb(700, 1500, 5);
         for (int y = 0; y < patch.height(); ++y)
             std::memcpy(image.scanLine(150 + y) + 4 * 300, patch.constScanLine(y), 4 * 700);
@@ -87,7 +88,12 @@ protected:
 // An EXIF orientation tag (APP1 right after SOI, big-endian, one entry).
 QByteArray WithOrientation(QByteArray jpeg, int orientation)
 {
-    QByteArray app1("\xFF\xE1\x00\x22" "Exif\0\0" "MM\0\x2A\0\0\0\x08" "\0\x01" "\x01\x12\0\x03\0\0\0\x01\0", 29);
+    QByteArray app1("\xFF\xE1\x00\x22"
+                    "Exif\0\0"
+                    "MM\0\x2A\0\0\0\x08"
+                    "\0\x01"
+                    "\x01\x12\0\x03\0\0\0\x01\0",
+        29);
     app1.append(static_cast<char>(orientation));
     app1.append(QByteArray(6, '\0'));
     jpeg.insert(2, app1);
@@ -104,12 +110,14 @@ TEST_F(BandedProcessing, GivesTheWholeImagesResultForEveryPassAndKey)
         int only; // -1: every pass and key; else the one of those six to run, the decoding being what is tested
     } inputs[] = {
         {"PNG", WriteScene(QStringLiteral("scene.png")), 200, -1},
-        {"JPEG by Qt, 4:2:0", WriteFile(QStringLiteral("qt.jpg"), testsupport::EncodeWithQt(scene, "jpeg", 80)), 255, -1},
+        {"JPEG by Qt, 4:2:0", WriteFile(QStringLiteral("qt.jpg"), testsupport::EncodeWithQt(scene, "jpeg", 80)), 255,
+            -1},
         {"grey JPEG", WriteFile(QStringLiteral("grey.jpg"), fixtures::MakeJpeg(scene, {.grey = true})), 255, 1},
         {"CMYK JPEG", WriteFile(QStringLiteral("cmyk.jpg"), fixtures::MakeJpeg(scene, {.cmyk = true})), 255, 2},
         {"progressive JPEG, upright EXIF",
-         WriteFile(QStringLiteral("progressive.jpg"), WithOrientation(fixtures::MakeJpeg(scene, {.progressive = true}), 1)),
-         255, 5},
+            WriteFile(QStringLiteral("progressive.jpg"),
+                WithOrientation(fixtures::MakeJpeg(scene, {.progressive = true}), 1)),
+            255, 5},
     };
     const int commands[] = {passes::kSimpleRemoval, passes::kAlphaRestoringRemoval, passes::kColorReplacement};
     for (const auto& in : inputs) {
@@ -119,7 +127,8 @@ TEST_F(BandedProcessing, GivesTheWholeImagesResultForEveryPassAndKey)
             if (in.only >= 0 && run != in.only) continue;
             const int command = commands[run / 2];
             const bool fromPixel = run % 2 == 1;
-            SCOPED_TRACE(testing::Message() << in.what << ", command " << command << (fromPixel ? ", key from a pixel" : ""));
+            SCOPED_TRACE(
+                testing::Message() << in.what << ", command " << command << (fromPixel ? ", key from a pixel" : ""));
             cli::Options options = Base(command);
             passes::ArgbChannels key{in.keyAlpha, 52, 188, 96};
             if (fromPixel) {
@@ -133,10 +142,10 @@ TEST_F(BandedProcessing, GivesTheWholeImagesResultForEveryPassAndKey)
 
             ASSERT_FALSE(cli::ProcessInBands(options, in.input, path(QStringLiteral("out.png"))));
             QImage expected = decoded.copy();
-            const passes::PixelView pixels{reinterpret_cast<std::uint32_t*>(expected.bits()), expected.bytesPerLine() / 4,
-                                           expected.width(), expected.height()};
+            const passes::PixelView pixels{reinterpret_cast<std::uint32_t*>(expected.bits()),
+                expected.bytesPerLine() / 4, expected.width(), expected.height()};
             passes::RunPassCommand(command, {pixels, pixels, {}}, expected.width(), expected.height(), key,
-                                   options.tolerance, replacement);
+                options.tolerance, replacement);
             ASSERT_NE(testsupport::FirstDifference(expected, decoded), -1); // the pass does change the image
             const mGdip::LoadedImage written = mGdip::LoadImageFile(path(QStringLiteral("out.png")));
             ASSERT_EQ(written.status, mGdip::ImagingStatus::Ok) << qPrintable(written.reason);
@@ -151,7 +160,7 @@ TEST_F(BandedProcessing, DefringeGivesTheWholeImagesResult)
 {
     const QImage scene = Scene();
     const QString inputs[] = {WriteScene(QStringLiteral("scene.png")),
-                              WriteFile(QStringLiteral("scene.jpg"), testsupport::EncodeWithQt(scene, "jpeg", 80))};
+        WriteFile(QStringLiteral("scene.jpg"), testsupport::EncodeWithQt(scene, "jpeg", 80))};
     for (const QString& input : inputs) {
         const QImage decoded = mGdip::LoadImageFile(input).image.qimage();
         for (const int radius : {1, 2, 5, 16}) {
@@ -165,17 +174,18 @@ TEST_F(BandedProcessing, DefringeGivesTheWholeImagesResult)
 
             QImage expected = decoded.copy();
             const passes::PixelView pixels{reinterpret_cast<std::uint32_t*>(expected.bits()),
-                                           expected.bytesPerLine() / 4, expected.width(), expected.height()};
+                expected.bytesPerLine() / 4, expected.width(), expected.height()};
             passes::ArgbChannels key;
             passes::SplitArgb(decoded.pixel(7, 20), key.A, key.R, key.G, key.B);
             EXPECT_EQ(details.key, key);
             passes::PassParameters plain{key, options.tolerance, {}};
             QImage passed = decoded.copy();
             passes::RunPassCommand(passes::kSimpleRemoval,
-                                   {pixels, passes::PixelView{reinterpret_cast<std::uint32_t*>(passed.bits()),
-                                                              passed.bytesPerLine() / 4, passed.width(), passed.height()},
-                                    {}},
-                                   passed.width(), passed.height(), key, options.tolerance, {});
+                {pixels,
+                    passes::PixelView{reinterpret_cast<std::uint32_t*>(passed.bits()), passed.bytesPerLine() / 4,
+                        passed.width(), passed.height()},
+                    {}},
+                passed.width(), passed.height(), key, options.tolerance, {});
             passes::RunDefringedRemoval(pixels, pixels, plain, radius);
             ASSERT_NE(testsupport::FirstDifference(expected, passed), -1); // there is a fringe
             const mGdip::LoadedImage written = mGdip::LoadImageFile(path(QStringLiteral("out.png")));
@@ -226,7 +236,8 @@ TEST_F(BandedProcessing, DeclinesOrRefusesWhatItCannotTakeAndWritesNothing)
         {"a palette", keyGiven, palette, path(QStringLiteral("out.png")), Kind::Declined},
         {"a key below the first band", keyBelowFirstBand, good, path(QStringLiteral("out.png")), Kind::Declined},
         {"rows of over a megabyte", keyGiven, wide, path(QStringLiteral("out.png")), Kind::Declined},
-        {"a missing input", keyGiven, path(QStringLiteral("none.png")), path(QStringLiteral("out.png")), Kind::NotFound},
+        {"a missing input", keyGiven, path(QStringLiteral("none.png")), path(QStringLiteral("out.png")),
+            Kind::NotFound},
         {"a missing output folder", keyGiven, good, path(QStringLiteral("none/out.png")), Kind::FolderMissing},
     };
     for (const auto& c : cases) {

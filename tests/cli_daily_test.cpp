@@ -31,8 +31,8 @@ protected:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("CLI"), QStringLiteral(CHROMOBRISK_CLI_PATH));
         environment.insert(QStringLiteral("TERM"), term);
-        return testsupport::RunProcess(QStringLiteral("bash"), {QStringLiteral("-c"), script}, folder(), environment,
-                                       std::chrono::minutes(5));
+        return testsupport::RunProcess(
+            QStringLiteral("bash"), {QStringLiteral("-c"), script}, folder(), environment, std::chrono::minutes(5));
     }
 
     // Runs `script` with a terminal as its stdin, stdout and stderr (which
@@ -90,12 +90,13 @@ TEST_F(CliDaily, ResultsThatExistAreRefusedReplacedOrSkipped)
     r = Shell(QStringLiteral("echo garbage | \"$CLI\" simple --skip-existing -v -o out b.png -"));
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out, QByteArray("out/b.png.png\nout/stdin.png\n"));
-    EXPECT_EQ(r.err, QByteArray("chromobrisk-cli: b.png: skipped: out/b.png.png exists\n"
-                                "chromobrisk-cli: -: skipped: out/stdin.png exists\n"));
+    EXPECT_EQ(r.err,
+        QByteArray("chromobrisk-cli: b.png: skipped: out/b.png.png exists\n"
+                   "chromobrisk-cli: -: skipped: out/stdin.png exists\n"));
     EXPECT_EQ(ReadBytes(path(QStringLiteral("out/b.png.png"))), b);
     // Nothing half-done is left: only the results.
     EXPECT_EQ(EntriesOf(path(QStringLiteral("out"))),
-              (QStringList{QStringLiteral("a.png.png"), QStringLiteral("b.png.png"), QStringLiteral("stdin.png")}));
+        (QStringList{QStringLiteral("a.png.png"), QStringLiteral("b.png.png"), QStringLiteral("stdin.png")}));
 }
 
 // ---- folders and lists ------------------------------------------------------------
@@ -108,8 +109,8 @@ TEST_F(CliDaily, FoldersAreWalkedAndMirroredAndListsNameFilesByteForByte)
     MakeFolder(QStringLiteral("elsewhere"));
     MakeFolder(QStringLiteral("tree/out")); // the output folder, inside the tree, with a result of its own
     const QImage image = testsupport::OpaquePattern(12, 9);
-    for (const char* name : {"tree/a.png", "tree/.hidden.png", "tree/.hidden-folder/c.png", "elsewhere/d.png",
-                             "tree/out/old.png"})
+    for (const char* name :
+        {"tree/a.png", "tree/.hidden.png", "tree/.hidden-folder/c.png", "elsewhere/d.png", "tree/out/old.png"})
         WriteImage(QString::fromLatin1(name), image);
     WriteImage(QStringLiteral("tree/sub/b.jpg"), image, "jpeg");
     WriteImage(QStringLiteral("tree/sub/no-extension"), image, "bmp");
@@ -126,23 +127,27 @@ TEST_F(CliDaily, FoldersAreWalkedAndMirroredAndListsNameFilesByteForByte)
     EXPECT_EQ(r.out, QByteArray(kListed, sizeof kListed - 1));
     // (QDir lists only names that are UTF-8; the other is looked up by its bytes.)
     EXPECT_EQ(EntriesOf(path(QStringLiteral("tree/out"))),
-              (QStringList{QStringLiteral("a.png.png"), QStringLiteral("old.png"), QStringLiteral("sub")}));
+        (QStringList{QStringLiteral("a.png.png"), QStringLiteral("old.png"), QStringLiteral("sub")}));
     EXPECT_EQ(::access(here + "/tree/out/lat\xE9.png.png", F_OK), 0);
     EXPECT_EQ(EntriesOf(path(QStringLiteral("tree/out/sub"))),
-              (QStringList{QStringLiteral("b.jpg.png"), QStringLiteral("no-extension.png")}));
-    EXPECT_EQ(EntriesOf(path(QStringLiteral("elsewhere"))), QStringList{QStringLiteral("d.png")}); // nothing written there
-    EXPECT_EQ(PixelsOfFile(QStringLiteral("tree/out/sub/no-extension.png")), PixelsOfFile(QStringLiteral("tree/out/a.png.png")));
+        (QStringList{QStringLiteral("b.jpg.png"), QStringLiteral("no-extension.png")}));
+    EXPECT_EQ(
+        EntriesOf(path(QStringLiteral("elsewhere"))), QStringList{QStringLiteral("d.png")}); // nothing written there
+    EXPECT_EQ(PixelsOfFile(QStringLiteral("tree/out/sub/no-extension.png")),
+        PixelsOfFile(QStringLiteral("tree/out/a.png.png")));
 
     // A hidden file named is taken; so is a name with a newline in a NUL list.
     ASSERT_TRUE(testsupport::WriteBytes(path(QStringLiteral("new\nline.png")), fixtures::EncodeWithQt(image, "png")));
     MakeFolder(QStringLiteral("nul"));
-    r = Shell(QStringLiteral("printf 'new\\nline.png\\0tree/.hidden.png\\0' | \"$CLI\" simple --files0-from - --print0 -o nul"));
+    r = Shell(QStringLiteral(
+        "printf 'new\\nline.png\\0tree/.hidden.png\\0' | \"$CLI\" simple --files0-from - --print0 -o nul"));
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out, QByteArray("nul/new\nline.png.png\0nul/.hidden.png.png\0", 41));
 
     // A newline list, and names from the command line before it.
     MakeFolder(QStringLiteral("lines"));
-    r = Shell(QStringLiteral("printf 'tree/sub/b.jpg\\n\\ntree/lat\\xe9.png\\n' | \"$CLI\" simple --files-from - -o lines tree/a.png"));
+    r = Shell(QStringLiteral(
+        "printf 'tree/sub/b.jpg\\n\\ntree/lat\\xe9.png\\n' | \"$CLI\" simple --files-from - -o lines tree/a.png"));
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.out, QByteArray("lines/a.png.png\nlines/b.jpg.png\nlines/lat\\xE9.png.png\n"));
 }
@@ -168,7 +173,7 @@ TEST_F(CliDaily, StandardInputAndOutputGiveWhatFilesGive)
         ASSERT_FALSE(expected.isEmpty());
         // Through a pipe both ways, and from a file redirected in.
         for (const QString& how : {QStringLiteral("cat %1 | \"$CLI\" alpha --key white -o - - >piped.png"),
-                                   QStringLiteral("\"$CLI\" alpha --key white -o - - <%1 >piped.png")}) {
+                 QStringLiteral("\"$CLI\" alpha --key white -o - - <%1 >piped.png")}) {
             const ShellResult r = Shell(inSpool + how.arg(name));
             ASSERT_EQ(r.exitCode, 0) << r.err.constData();
             EXPECT_EQ(r.err, QByteArray());
@@ -188,25 +193,28 @@ TEST_F(CliDaily, StandardInputAndOutputGiveWhatFilesGive)
         SCOPED_TRACE(qPrintable(file.name));
         ASSERT_TRUE(testsupport::WriteBytes(path(QStringLiteral("hostile/") + file.name), file.bytes));
         const ShellResult named = Shell(QStringLiteral("\"$CLI\" simple -o out hostile/%1").arg(file.name));
-        const ShellResult piped = Shell(QStringLiteral("cat hostile/%1 | \"$CLI\" simple -o - - >piped.png").arg(file.name));
+        const ShellResult piped =
+            Shell(QStringLiteral("cat hostile/%1 | \"$CLI\" simple -o - - >piped.png").arg(file.name));
         ASSERT_EQ(piped.exitCode, named.exitCode) << piped.err.constData();
         if (named.exitCode == 0) {
-            EXPECT_EQ(ReadBytes(path(QStringLiteral("piped.png"))), ReadBytes(path(QStringLiteral("out/%1.png").arg(file.name))));
+            EXPECT_EQ(ReadBytes(path(QStringLiteral("piped.png"))),
+                ReadBytes(path(QStringLiteral("out/%1.png").arg(file.name))));
             continue;
         }
         ++refused;
         const QString prefix = QStringLiteral("chromobrisk-cli: hostile/%1: ").arg(file.name);
         ASSERT_TRUE(QString::fromUtf8(named.err).startsWith(prefix)) << named.err.constData();
-        EXPECT_EQ(QString::fromUtf8(piped.err), QStringLiteral("chromobrisk-cli: -: ") + QString::fromUtf8(named.err).mid(prefix.size()));
+        EXPECT_EQ(QString::fromUtf8(piped.err),
+            QStringLiteral("chromobrisk-cli: -: ") + QString::fromUtf8(named.err).mid(prefix.size()));
     }
     EXPECT_GE(refused, 12);
 
     // -o - is refused on a terminal and for more than one input; so is an image from a terminal.
     for (const auto& [script, error] :
-         {std::pair{QStringLiteral("\"$CLI\" simple -o - in.png"),
-                    QByteArray("chromobrisk-cli: -o -: standard output is a terminal; redirect it to a file or a pipe")},
-          std::pair{QStringLiteral("\"$CLI\" simple -o out - >/dev/null"),
-                    QByteArray("chromobrisk-cli: standard input is a terminal; pipe an image into it or name a file")}}) {
+        {std::pair{QStringLiteral("\"$CLI\" simple -o - in.png"),
+             QByteArray("chromobrisk-cli: -o -: standard output is a terminal; redirect it to a file or a pipe")},
+            std::pair{QStringLiteral("\"$CLI\" simple -o out - >/dev/null"),
+                QByteArray("chromobrisk-cli: standard input is a terminal; pipe an image into it or name a file")}}) {
         const ShellResult r = OnTerminal(script, QStringLiteral("dumb"));
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(r.out.startsWith(error + "\r\nusage: ")) << r.out.constData();
@@ -238,7 +246,8 @@ TEST(StandardInputFile, KeepsAPipeUpToItsLimit)
             const cli::StandardInputFile input(ends[0], limit);
             if (size > limit) {
                 EXPECT_EQ(input.problem(),
-                          QStringLiteral("standard input holds more than 1000 bytes, more than any image within the size limits"));
+                    QStringLiteral(
+                        "standard input holds more than 1000 bytes, more than any image within the size limits"));
             } else {
                 ASSERT_TRUE(input.problem().isEmpty()) << qPrintable(input.problem());
                 EXPECT_EQ(ReadBytes(input.path()), QByteArray::fromStdString(sent));
@@ -262,8 +271,10 @@ TEST_F(CliDaily, ResultsAreListedInInputOrderQuietlyOrWithProgressOnlyWhereItCan
     names << QStringLiteral("big.png");
     for (int i = 0; i < 6; ++i) {
         names << QStringLiteral("small%1.png").arg(i);
-        if (i == 3) ASSERT_TRUE(testsupport::WriteBytes(path(names.last()), "not an image"));
-        else WriteImage(names.last(), testsupport::RandomArgb(8, 8, static_cast<std::uint32_t>(i)));
+        if (i == 3)
+            ASSERT_TRUE(testsupport::WriteBytes(path(names.last()), "not an image"));
+        else
+            WriteImage(names.last(), testsupport::RandomArgb(8, 8, static_cast<std::uint32_t>(i)));
     }
     const QString inputs = names.join(QLatin1Char(' '));
     MakeFolder(QStringLiteral("out"));
@@ -275,7 +286,8 @@ TEST_F(CliDaily, ResultsAreListedInInputOrderQuietlyOrWithProgressOnlyWhereItCan
     EXPECT_EQ(r.out, listed);
     const QList<QByteArray> lines = r.err.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 7) << r.err.constData();
-    for (int i = 0; i < 7; ++i) EXPECT_TRUE(lines[i].startsWith("chromobrisk-cli: " + names[i].toUtf8() + ": ")) << r.err.constData();
+    for (int i = 0; i < 7; ++i)
+        EXPECT_TRUE(lines[i].startsWith("chromobrisk-cli: " + names[i].toUtf8() + ": ")) << r.err.constData();
     EXPECT_TRUE(lines[0].contains(": simple, key ") && lines[0].contains("(pixel 0,0), tolerance 30, 1500 × 1500, "))
         << lines[0].constData();
 
@@ -290,8 +302,8 @@ TEST_F(CliDaily, ResultsAreListedInInputOrderQuietlyOrWithProgressOnlyWhereItCan
     // The progress line is drawn on a terminal, not on a dumb one, not when quiet.
     const QString run = QStringLiteral("\"$CLI\" simple %1 -o %2 small0.png small1.png >/dev/null");
     int round = 0;
-    for (const auto& [term, flags, drawn] : {std::tuple{"xterm", "", true}, std::tuple{"dumb", "", false},
-                                             std::tuple{"xterm", "-q", false}}) {
+    for (const auto& [term, flags, drawn] :
+        {std::tuple{"xterm", "", true}, std::tuple{"dumb", "", false}, std::tuple{"xterm", "-q", false}}) {
         SCOPED_TRACE(term);
         const QString out = QStringLiteral("p%1").arg(round++);
         MakeFolder(out);

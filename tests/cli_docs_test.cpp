@@ -16,13 +16,13 @@ using testsupport::ProcessResult;
 ProcessResult RunBash(const QString& script, const QString& folder)
 {
     return testsupport::RunProcess(QStringLiteral("bash"), {QStringLiteral("-c"), script}, folder,
-                                   QProcessEnvironment::systemEnvironment(), std::chrono::minutes(1));
+        QProcessEnvironment::systemEnvironment(), std::chrono::minutes(1));
 }
 
 TEST(GeneratedDocs, EveryOptionOfTheHelpIsInTheManPage)
 {
-    const ProcessResult help = testsupport::RunProcess(QStringLiteral(CHROMOBRISK_CLI_PATH), {QStringLiteral("--help")},
-                                                       QDir::currentPath());
+    const ProcessResult help =
+        testsupport::RunProcess(QStringLiteral(CHROMOBRISK_CLI_PATH), {QStringLiteral("--help")}, QDir::currentPath());
     ASSERT_EQ(help.exitCode, 0);
     QString page = QString::fromUtf8(testsupport::ReadBytes(QStringLiteral(CHROMOBRISK_CLI_MAN_PAGE)));
     ASSERT_FALSE(page.isEmpty());
@@ -38,9 +38,9 @@ TEST(GeneratedDocs, EveryOptionOfTheHelpIsInTheManPage)
     EXPECT_GE(options.size(), 25) << qPrintable(options.join(QLatin1Char(' ')));
     // Each as a whole word in the heading of an entry (a .B or .BR line after .TP).
     for (const QString& option : options) {
-        const QRegularExpression heading(QStringLiteral("^\\.TP\n\\.BR? (.*[ \"])?%1([ \"].*)?$")
-                                             .arg(QRegularExpression::escape(option)),
-                                         QRegularExpression::MultilineOption);
+        const QRegularExpression heading(
+            QStringLiteral("^\\.TP\n\\.BR? (.*[ \"])?%1([ \"].*)?$").arg(QRegularExpression::escape(option)),
+            QRegularExpression::MultilineOption);
         EXPECT_TRUE(heading.match(page).hasMatch()) << qPrintable(option);
     }
     for (const char* pass : {"simple", "alpha", "replace"})
@@ -48,8 +48,9 @@ TEST(GeneratedDocs, EveryOptionOfTheHelpIsInTheManPage)
     EXPECT_FALSE(page.contains(QLatin1Char('@'))) << "a placeholder was left";
 
     // groff finds nothing to warn about.
-    const ProcessResult lint = RunBash(QStringLiteral("groff -man -Tutf8 -ww -z \"%1\"").arg(QStringLiteral(CHROMOBRISK_CLI_MAN_PAGE)),
-                                       QDir::currentPath());
+    const ProcessResult lint =
+        RunBash(QStringLiteral("groff -man -Tutf8 -ww -z \"%1\"").arg(QStringLiteral(CHROMOBRISK_CLI_MAN_PAGE)),
+            QDir::currentPath());
     EXPECT_EQ(lint.exitCode, 0);
     EXPECT_EQ(lint.err, QByteArray());
 }
@@ -59,10 +60,11 @@ protected:
     // What the completion offers for the words of a command line, the last being completed.
     QStringList Offered(const QString& words) const
     {
-        const ProcessResult r = RunBash(QStringLiteral("source \"%1\"; COMP_WORDS=(%2); COMP_CWORD=$((${#COMP_WORDS[@]} - 1));"
-                                                       " _chromobrisk_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
-                                            .arg(QStringLiteral(CHROMOBRISK_CLI_COMPLETION), words),
-                                        folder());
+        const ProcessResult r =
+            RunBash(QStringLiteral("source \"%1\"; COMP_WORDS=(%2); COMP_CWORD=$((${#COMP_WORDS[@]} - 1));"
+                                   " _chromobrisk_cli; printf '%s\\n' \"${COMPREPLY[@]}\"")
+                        .arg(QStringLiteral(CHROMOBRISK_CLI_COMPLETION), words),
+                folder());
         EXPECT_EQ(r.exitCode, 0) << r.err.constData();
         QStringList offered = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         offered.sort();
@@ -82,7 +84,8 @@ TEST_F(Completion, OffersPassesOptionsColorsAndFolders)
     EXPECT_EQ(Offered(QStringLiteral("chromobrisk-cli simple --key Whi")), whites);
     EXPECT_EQ(Offered(QStringLiteral("chromobrisk-cli replace --to = whi")), whites); // --to=whi, as bash splits it
     EXPECT_EQ(Offered(QStringLiteral("chromobrisk-cli simple -o ''")), QStringList{QStringLiteral("sub")});
-    EXPECT_EQ(Offered(QStringLiteral("chromobrisk-cli simple s")), (QStringList{QStringLiteral("shot.png"), QStringLiteral("sub")}));
+    EXPECT_EQ(Offered(QStringLiteral("chromobrisk-cli simple s")),
+        (QStringList{QStringLiteral("shot.png"), QStringLiteral("sub")}));
     EXPECT_EQ(Offered(QStringLiteral("chromobrisk-cli simple --tolerance ''")), QStringList{});
     EXPECT_EQ(Offered(QStringLiteral("chromobrisk-cli simple -- --o")), QStringList{}); // names only after --
 }

@@ -31,13 +31,14 @@ protected:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("CLI"), QStringLiteral(CHROMOBRISK_CLI_PATH));
-        return testsupport::RunProcess(QStringLiteral("bash"), {QStringLiteral("-c"), script}, folder(), environment,
-                                       std::chrono::minutes(5));
+        return testsupport::RunProcess(
+            QStringLiteral("bash"), {QStringLiteral("-c"), script}, folder(), environment, std::chrono::minutes(5));
     }
 
     void WritePng(const QString& name, std::uint32_t seed = 1) const
     {
-        ASSERT_TRUE(testsupport::WriteBytes(path(name), fixtures::EncodeWithQt(testsupport::RandomArgb(6, 5, seed), "png")));
+        ASSERT_TRUE(
+            testsupport::WriteBytes(path(name), fixtures::EncodeWithQt(testsupport::RandomArgb(6, 5, seed), "png")));
     }
 
     bool IsPng(const QString& file) const
@@ -66,7 +67,7 @@ TEST_F(CliHostile, LinksAtResultPathsAreRefusedAndTheirTargetsUntouched)
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("created-by-link"))));
     EXPECT_TRUE(IsPng(path(QStringLiteral("out/c.png.png"))));
     EXPECT_EQ(testsupport::EntriesOf(path(QStringLiteral("out"))),
-              (QStringList{QStringLiteral("a.png.png"), QStringLiteral("b.png.png"), QStringLiteral("c.png.png")}));
+        (QStringList{QStringLiteral("a.png.png"), QStringLiteral("b.png.png"), QStringLiteral("c.png.png")}));
 }
 
 TEST_F(CliHostile, TheResultsPlaceIsCheckedBeforeTheInputIsOpened)
@@ -79,17 +80,18 @@ TEST_F(CliHostile, TheResultsPlaceIsCheckedBeforeTheInputIsOpened)
     ASSERT_TRUE(QDir(folder()).mkpath(QStringLiteral("out/folder.png.png")));
     ASSERT_TRUE(QFile::link(path(QStringLiteral("elsewhere")), path(QStringLiteral("out/link.png.png"))));
 
-    const ShellResult r = Shell(QStringLiteral("\"$CLI\" simple -j 2 -o out link.png folder.png %1").arg(QString::fromLatin1(longName)));
+    const ShellResult r =
+        Shell(QStringLiteral("\"$CLI\" simple -j 2 -o out link.png folder.png %1").arg(QString::fromLatin1(longName)));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed().split('\n'),
-              (QList<QByteArray>{
-                  "chromobrisk-cli: link.png: cannot write out/link.png.png: a symbolic link or other special file of that "
-                  "name is in the way; it was left as it is",
-                  "chromobrisk-cli: folder.png: cannot write out/folder.png.png: a folder of that name is in the way",
-                  "chromobrisk-cli: " + longName + ": cannot write out/" + longName
-                      + ".png: the file cannot be created (File name too long)"}));
+        (QList<QByteArray>{
+            "chromobrisk-cli: link.png: cannot write out/link.png.png: a symbolic link or other special file of that "
+            "name is in the way; it was left as it is",
+            "chromobrisk-cli: folder.png: cannot write out/folder.png.png: a folder of that name is in the way",
+            "chromobrisk-cli: " + longName + ": cannot write out/" + longName
+                + ".png: the file cannot be created (File name too long)"}));
     EXPECT_EQ(testsupport::EntriesOf(path(QStringLiteral("out"))),
-              (QStringList{QStringLiteral("folder.png.png"), QStringLiteral("link.png.png")}));
+        (QStringList{QStringLiteral("folder.png.png"), QStringLiteral("link.png.png")}));
     // The temporary folder's removal skips pipes.
     for (const QByteArray& name : {QByteArray("link.png"), QByteArray("folder.png"), longName})
         ::unlink(QFile::encodeName(path(QString::fromLatin1(name))).constData());
@@ -98,10 +100,13 @@ TEST_F(CliHostile, TheResultsPlaceIsCheckedBeforeTheInputIsOpened)
 TEST_F(CliHostile, NamesThatAreNotUtf8AreKeptByteForByteAndShownEscaped)
 {
     const QByteArray here = QFile::encodeName(folder());
-    ASSERT_TRUE(testsupport::WriteBytesAt(here + "/lat\xE9.png", fixtures::EncodeWithQt(testsupport::RandomArgb(3, 3, 1), "png")));
-    ASSERT_TRUE(testsupport::WriteBytesAt(here + "/lat\xE8.png", fixtures::EncodeWithQt(testsupport::RandomArgb(3, 3, 2), "png")));
+    ASSERT_TRUE(testsupport::WriteBytesAt(
+        here + "/lat\xE9.png", fixtures::EncodeWithQt(testsupport::RandomArgb(3, 3, 1), "png")));
+    ASSERT_TRUE(testsupport::WriteBytesAt(
+        here + "/lat\xE8.png", fixtures::EncodeWithQt(testsupport::RandomArgb(3, 3, 2), "png")));
     ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("out")));
-    const ShellResult r = Shell(QStringLiteral("\"$CLI\" simple -o out $'lat\\xe9.png' $'lat\\xe8.png' $'gone\\xff.png'"));
+    const ShellResult r =
+        Shell(QStringLiteral("\"$CLI\" simple -o out $'lat\\xe9.png' $'lat\\xe8.png' $'gone\\xff.png'"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed(), QByteArray("chromobrisk-cli: gone\\xFF.png: the file does not exist"));
     QList<QByteArray> written = r.out.trimmed().split('\n');
@@ -136,8 +141,7 @@ TEST_F(CliHostile, ClosedOutputStreamsNeverStopTheBatch)
         SCOPED_TRACE(c.name);
         const QString out = QStringLiteral("out%1").arg(round++);
         ASSERT_TRUE(QDir(folder()).mkdir(out));
-        const ShellResult r =
-            Shell(QStringLiteral("\"$CLI\" simple -j 2 -o %1 %2 %3").arg(out, inputs, c.redirection));
+        const ShellResult r = Shell(QStringLiteral("\"$CLI\" simple -j 2 -o %1 %2 %3").arg(out, inputs, c.redirection));
         EXPECT_EQ(r.exitCode, c.expected) << r.err.constData();
         const QStringList written = testsupport::EntriesOf(path(out));
         ASSERT_EQ(written.size(), 40);
@@ -157,9 +161,11 @@ TEST_F(CliHostile, OutputFolderThatIsAFileIsNotAFolder)
 TEST_F(CliHostile, FullDeviceRefusesALargeStreamedFileWithinTheStreamingPathsMemory)
 {
     // A private mount of a small file system; only where the machine allows it.
-    const ShellResult probe = Shell(QStringLiteral("unshare -m sh -c 'mkdir -p small && mount -t tmpfs -o size=2m tmpfs small'"));
+    const ShellResult probe =
+        Shell(QStringLiteral("unshare -m sh -c 'mkdir -p small && mount -t tmpfs -o size=2m tmpfs small'"));
     if (probe.exitCode != 0) GTEST_SKIP() << "cannot mount a small file system here: " << probe.err.constData();
-    if (!QFileInfo::exists(QStringLiteral("/usr/bin/time"))) GTEST_SKIP() << "GNU time is not installed (scripts/setup)";
+    if (!QFileInfo::exists(QStringLiteral("/usr/bin/time")))
+        GTEST_SKIP() << "GNU time is not installed (scripts/setup)";
     // 8000 × 8000: 256 MB as a whole image, a few bands of it streamed. Noisy
     // rows keep its result far larger than the disk.
     QImage image(8000, 8000, QImage::Format_ARGB32);
@@ -169,15 +175,17 @@ TEST_F(CliHostile, FullDeviceRefusesALargeStreamedFileWithinTheStreamingPathsMem
         for (int x = 0; x < image.width(); ++x, noise = noise * 1103515245u + 12345u)
             row[x] = 0xFF000000u | (y % 16 == 0 ? noise >> 8 : static_cast<std::uint32_t>(x * 3 + y) & 0xFFFFFFu);
     }
-    ASSERT_EQ(mGdip::SaveImageAsPng(mGdip::Image(std::move(image)), path(QStringLiteral("large.png"))), mGdip::ImagingStatus::Ok);
+    ASSERT_EQ(mGdip::SaveImageAsPng(mGdip::Image(std::move(image)), path(QStringLiteral("large.png"))),
+        mGdip::ImagingStatus::Ok);
 
     // GNU time gives the tool's own peak (a child of this process would
     // count this process's peak too).
-    const ShellResult r = Shell(QStringLiteral(
-        "unshare -m sh -c 'mount -t tmpfs -o size=2m tmpfs small && /usr/bin/time -f %M -o peak \"$CLI\" simple -o small large.png; "
-        "s=$?; ls -A small; exit $s'"));
+    const ShellResult r = Shell(QStringLiteral("unshare -m sh -c 'mount -t tmpfs -o size=2m tmpfs small && "
+                                               "/usr/bin/time -f %M -o peak \"$CLI\" simple -o small large.png; "
+                                               "s=$?; ls -A small; exit $s'"));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.trimmed(), QByteArray("chromobrisk-cli: large.png: cannot write small/large.png.png: no space left on the device"));
+    EXPECT_EQ(r.err.trimmed(),
+        QByteArray("chromobrisk-cli: large.png: cannot write small/large.png.png: no space left on the device"));
     EXPECT_EQ(r.out.trimmed(), QByteArray()); // the folder was left empty
     // The failure is the file's answer: it is not decoded again whole.
 #if !defined(__SANITIZE_ADDRESS__)
@@ -196,17 +204,19 @@ QString WhileSaving(const QString& then)
                           "\"$CLI\" simple -o out noise.png & pid=$!\n"
                           "for i in $(seq 3000); do ls -A out | grep -q '^[.]' && break; sleep 0.01; done\n"
                           "ls -A out | grep -q '^[.]' || { echo 'the save was not seen in progress'; exit 99; }\n")
-         + then;
+        + then;
 }
 
 TEST_F(CliHostile, EverySignalThatEndsTheProcessRemovesTheTemporaryFile)
 {
     // Noise barely compresses, so the save takes long enough to be caught.
-    ASSERT_EQ(mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(3000, 3000, 5)), path(QStringLiteral("noise.png"))),
-              mGdip::ImagingStatus::Ok);
+    ASSERT_EQ(
+        mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(3000, 3000, 5)), path(QStringLiteral("noise.png"))),
+        mGdip::ImagingStatus::Ok);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM}) {
         SCOPED_TRACE(signal);
-        const ShellResult r = Shell(WhileSaving(QStringLiteral("kill -%1 $pid; wait $pid; echo $?; ls -A out; rm -rf out").arg(signal)));
+        const ShellResult r =
+            Shell(WhileSaving(QStringLiteral("kill -%1 $pid; wait $pid; echo $?; ls -A out; rm -rf out").arg(signal)));
         // Ended by the signal, as it asked, and nothing left behind.
         EXPECT_EQ(r.out.trimmed(), QByteArray::number(128 + signal)) << r.err.constData();
     }
@@ -217,8 +227,9 @@ TEST_F(CliHostile, LeftoversOfWritersThatAreGoneAreRemovedAndNothingElse)
     using imaging::files::TemporaryNameFor;
     using imaging::files::TemporaryWriter;
     using imaging::files::ThisWriter;
-    ASSERT_EQ(mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(3000, 3000, 5)), path(QStringLiteral("noise.png"))),
-              mGdip::ImagingStatus::Ok);
+    ASSERT_EQ(
+        mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(3000, 3000, 5)), path(QStringLiteral("noise.png"))),
+        mGdip::ImagingStatus::Ok);
     WritePng(QStringLiteral("small.png"));
     // A run killed outright leaves its temporary file behind.
     const ShellResult killed = Shell(WhileSaving(QStringLiteral("kill -KILL $pid; wait $pid; ls -A out")));
@@ -234,8 +245,8 @@ TEST_F(CliHostile, LeftoversOfWritersThatAreGoneAreRemovedAndNothingElse)
     const QByteArray stays[] = {
         TemporaryNameFor("b.png.png", 255, ThisWriter()), // this test runs on
         TemporaryNameFor("c.png.png", 255, otherMachine), // can be told only there
-        ".d.png.png.tmp",                                  // not of the scheme
-        "e" + bootLeftover,                                // not hidden
+        ".d.png.png.tmp", // not of the scheme
+        "e" + bootLeftover, // not hidden
     };
     const QByteArray here = QFile::encodeName(path(QStringLiteral("out"))) + '/';
     for (const QByteArray& name : stays) ASSERT_TRUE(testsupport::WriteBytesAt(here + name, "keep"));
@@ -251,7 +262,7 @@ TEST_F(CliHostile, LeftoversOfWritersThatAreGoneAreRemovedAndNothingElse)
     QList<QByteArray> said = r.err.trimmed().split('\n');
     std::sort(said.begin(), said.end());
     QList<QByteArray> expected = {"chromobrisk-cli: removed a leftover temporary out/" + left[0],
-                                  "chromobrisk-cli: removed a leftover temporary out/" + bootLeftover};
+        "chromobrisk-cli: removed a leftover temporary out/" + bootLeftover};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(said, expected);
     QStringList remaining = testsupport::EntriesOf(path(QStringLiteral("out")));
@@ -264,15 +275,16 @@ TEST_F(CliHostile, LeftoversOfWritersThatAreGoneAreRemovedAndNothingElse)
 
 TEST_F(CliHostile, FileSizeLimitRefusesThatFileAndTheBatchGoesOn)
 {
-    ASSERT_TRUE(testsupport::WriteBytes(path(QStringLiteral("big.png")),
-                                        fixtures::EncodeWithQt(testsupport::RandomArgb(300, 300, 3), "png")));
+    ASSERT_TRUE(testsupport::WriteBytes(
+        path(QStringLiteral("big.png")), fixtures::EncodeWithQt(testsupport::RandomArgb(300, 300, 3), "png")));
     WritePng(QStringLiteral("small.png"));
     ASSERT_TRUE(QDir(folder()).mkdir(QStringLiteral("out")));
     // 100 KiB: the noise's result is more than three times that.
     const ShellResult r = Shell(QStringLiteral("ulimit -f 100; \"$CLI\" simple -j 1 -o out big.png small.png"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.trimmed(),
-              QByteArray("chromobrisk-cli: big.png: cannot write out/big.png.png: the file would be larger than the file-size limit"));
+        QByteArray("chromobrisk-cli: big.png: cannot write out/big.png.png: the file would be larger than the "
+                   "file-size limit"));
     EXPECT_EQ(r.out.trimmed(), QByteArray("out/small.png.png"));
     EXPECT_EQ(testsupport::EntriesOf(path(QStringLiteral("out"))), QStringList{QStringLiteral("small.png.png")});
 }

@@ -42,7 +42,7 @@ void ExpectColor(const char* text, std::optional<int> alpha, int red, int green,
 TEST(ParseColorArgument, DecimalAndHexForms)
 {
     ExpectColor("255,10,20,30", 255, 10, 20, 30); // four channels are alpha, red, green, blue
-    ExpectColor("0,0,0,0", 0, 0, 0, 0);          // alpha 0 is present, not absent
+    ExpectColor("0,0,0,0", 0, 0, 0, 0); // alpha 0 is present, not absent
     ExpectColor("12,0,255", std::nullopt, 12, 0, 255);
     ExpectColor("#0A14fF", std::nullopt, 0x0A, 0x14, 0xFF);
     ExpectColor("#80c8643A", 0x80, 0xC8, 0x64, 0x3A);
@@ -51,10 +51,42 @@ TEST(ParseColorArgument, DecimalAndHexForms)
 TEST(ParseColorArgument, RejectsMalformedColours)
 {
     const char* const bad[] = {
-        "", "#", "1,2", "1,2,3,4,5", "256,0,0", "0,0,0,256", "-1,0,0", "1,,3", "1,2,3,", ",1,2,3",
-        " 1,2,3", "1, 2,3", "1,2,3 ", "1.5,2,3", "a,b,c", "+1,2,3", "0x10,0,0", "1e2,0,0",
-        "#12345", "#1234567", "#123456789", "#GG0000", "#12 456", "#-1-1-1", "#+1+1+1", "#-1FFFFFF",
-        "123456", "#0x1234", "#12", "#12345", "#ggg", "#-12", "re d", "redd", "white ", "",
+        "",
+        "#",
+        "1,2",
+        "1,2,3,4,5",
+        "256,0,0",
+        "0,0,0,256",
+        "-1,0,0",
+        "1,,3",
+        "1,2,3,",
+        ",1,2,3",
+        " 1,2,3",
+        "1, 2,3",
+        "1,2,3 ",
+        "1.5,2,3",
+        "a,b,c",
+        "+1,2,3",
+        "0x10,0,0",
+        "1e2,0,0",
+        "#12345",
+        "#1234567",
+        "#123456789",
+        "#GG0000",
+        "#12 456",
+        "#-1-1-1",
+        "#+1+1+1",
+        "#-1FFFFFF",
+        "123456",
+        "#0x1234",
+        "#12",
+        "#12345",
+        "#ggg",
+        "#-12",
+        "re d",
+        "redd",
+        "white ",
+        "",
     };
     for (const char* text : bad) {
         SCOPED_TRACE(text);
@@ -65,8 +97,8 @@ TEST(ParseColorArgument, RejectsMalformedColours)
 TEST(ParseColorArgument, ShortHexAndNamesInAnyCase)
 {
     ExpectColor("#fA0", std::nullopt, 0xFF, 0xAA, 0x00); // each digit doubled
-    ExpectColor("#8F00", 0x88, 0xFF, 0x00, 0x00);        // alpha first, as in #AARRGGBB
-    ExpectColor("white", std::nullopt, 255, 255, 255);   // a name says no alpha, like R,G,B
+    ExpectColor("#8F00", 0x88, 0xFF, 0x00, 0x00); // alpha first, as in #AARRGGBB
+    ExpectColor("white", std::nullopt, 255, 255, 255); // a name says no alpha, like R,G,B
     ExpectColor("WHITE", std::nullopt, 255, 255, 255);
     ExpectColor("Lime", std::nullopt, 0, 255, 0);
     ExpectColor("RebeccaPurple", std::nullopt, 0x66, 0x33, 0x99);
@@ -75,7 +107,8 @@ TEST(ParseColorArgument, ShortHexAndNamesInAnyCase)
     // Every name is the colour Qt's SVG table gives it, and no SVG name is missing.
     for (const cli::NamedColor& named : cli::ColorNames()) {
         SCOPED_TRACE(std::string(named.name));
-        const QColor qt = QColor::fromString(QLatin1String(named.name.data(), static_cast<qsizetype>(named.name.size())));
+        const QColor qt =
+            QColor::fromString(QLatin1String(named.name.data(), static_cast<qsizetype>(named.name.size())));
         if (named.name == "rebeccapurple" && !qt.isValid()) continue; // newer than Qt's table
         ASSERT_TRUE(qt.isValid());
         EXPECT_EQ(qt.rgba(), named.argb);
@@ -149,9 +182,8 @@ TEST(ParseArguments, PassNames)
 
 TEST(ParseArguments, OptionsWithSeparateValues)
 {
-    const cli::Options options =
-        Runs({"replace", "--key", "255,200,100,50", "--to", "#0A141E", "--tolerance", "0", "-o", "out", "-j", "4",
-              "in.png"});
+    const cli::Options options = Runs({"replace", "--key", "255,200,100,50", "--to", "#0A141E", "--tolerance", "0",
+        "-o", "out", "-j", "4", "in.png"});
     ASSERT_TRUE(options.key.has_value());
     EXPECT_EQ(options.key->alpha, 255);
     EXPECT_EQ(options.key->red, 200);
@@ -228,7 +260,7 @@ TEST(ParseArguments, BadValuesAreUsageErrors)
         {"simple", "-j", "two", "f"},
         {"simple", "-j-1", "f"},
         {"simple", "-o", "", "f"},
-        {"simple", "f", "--key"},       // value missing at the end
+        {"simple", "f", "--key"}, // value missing at the end
         {"simple", "f", "-o"},
     };
     for (const Args& args : bad) {
@@ -275,9 +307,9 @@ TEST(ParseArguments, ConnectedSeedsAndTrim)
     EXPECT_EQ(Runs({"simple", "--defringe", "16", "--connected", "--trim", "f"}).defringe, 16);
 
     EXPECT_NE(UsageErrorOf({"simple", "--seed", "1,1", "f"}).find("--connected"), std::string::npos);
-    for (const Args& bad : {Args{"simple", "--connected", "--seed", "1", "f"}, Args{"simple", "--connected", "--seed=-1,0", "f"},
-                            Args{"simple", "--connected", "f", "--seed"}, Args{"simple", "--connected=yes", "f"},
-                            Args{"simple", "--trim=1", "f"}}) {
+    for (const Args& bad : {Args{"simple", "--connected", "--seed", "1", "f"},
+             Args{"simple", "--connected", "--seed=-1,0", "f"}, Args{"simple", "--connected", "f", "--seed"},
+             Args{"simple", "--connected=yes", "f"}, Args{"simple", "--trim=1", "f"}}) {
         SCOPED_TRACE(testing::PrintToString(bad));
         UsageErrorOf(bad);
     }
@@ -338,7 +370,8 @@ TEST(ParseArguments, UsageErrorsWordForWord)
         {{"simple", "--overwrite", "--skip-existing", "f"}, "--overwrite and --skip-existing cannot be used together"},
         {{"simple", "-q", "-v", "f"}, "-q and -v cannot be used together"},
         {{"simple", "--quiet", "--print0", "f"}, "-q and --print0 cannot be used together"},
-        {{"simple", "--print0", "-o", "-", "f"}, "--print0 cannot be used with -o - (the image goes to standard output)"},
+        {{"simple", "--print0", "-o", "-", "f"},
+            "--print0 cannot be used with -o - (the image goes to standard output)"},
         {{"simple", "-", "--", "-"}, "standard input (-) can be read only once"},
         {{"simple", "--files-from", "-", "-"}, "standard input (-) can be read only once"},
         {{"simple", "--files-from", "", "f"}, "option --files-from needs a file"},
@@ -349,7 +382,7 @@ TEST(ParseArguments, UsageErrorsWordForWord)
         {{"simple", "--defringe", "two", "f"}, "invalid defringe distance 'two' (expected 1..16)"},
         {{"simple", "--defringe", "1.5", "f"}, "invalid defringe distance '1.5' (expected 1..16)"},
         {{"simple", "--memory-limit", "1.5G", "f"},
-         "invalid size '1.5G' for --memory-limit (expected a number of bytes, or of K, M, G or T such as 4G)"},
+            "invalid size '1.5G' for --memory-limit (expected a number of bytes, or of K, M, G or T such as 4G)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -363,8 +396,8 @@ TEST(ParseArguments, UsageErrorsWordForWord)
 
 TEST(ParseArguments, NewOptionsAndTheirLongAndShortForms)
 {
-    const cli::Options options = Runs({"simple", "-rqo-", "--skip-existing", "--files-from", "list", "--files0-from=-",
-                                       "--jobs", "3", "x"});
+    const cli::Options options =
+        Runs({"simple", "-rqo-", "--skip-existing", "--files-from", "list", "--files0-from=-", "--jobs", "3", "x"});
     EXPECT_TRUE(options.recursive);
     EXPECT_TRUE(options.quiet);
     EXPECT_TRUE(options.skipExisting);
@@ -375,7 +408,7 @@ TEST(ParseArguments, NewOptionsAndTheirLongAndShortForms)
     EXPECT_FALSE(options.overwrite);
 
     const cli::Options more = Runs({"simple", "--recursive", "--overwrite", "-v", "--print0", "--output", "out",
-                                    "--files-from=a", "--files-from", "b"});
+        "--files-from=a", "--files-from", "b"});
     EXPECT_TRUE(more.recursive && more.overwrite && more.verbose && more.print0);
     EXPECT_EQ(more.outputFolder, "out");
     EXPECT_EQ(more.lineLists, (Args{"a", "b"}));
@@ -390,7 +423,8 @@ TEST(ParseByteSize, UnitsOfOneThousandTwentyFourAndNothingElse)
     EXPECT_EQ(cli::ParseByteSize("3GiB"), 3ull << 30);
     EXPECT_EQ(cli::ParseByteSize("2kb"), 2048u);
     EXPECT_EQ(cli::ParseByteSize("16777215T"), 16777215ull << 40);
-    for (const char* bad : {"", "0", "0G", "-1G", "+1G", "1.5G", "G", "1X", "1 G", "1GG", "16777216T", "99999999999999999999"})
+    for (const char* bad :
+        {"", "0", "0G", "-1G", "+1G", "1.5G", "G", "1X", "1 G", "1GG", "16777216T", "99999999999999999999"})
         EXPECT_FALSE(cli::ParseByteSize(bad).has_value()) << bad;
     EXPECT_EQ(Runs({"simple", "--memory-limit", "3G", "f"}).memoryLimit, 3ull << 30);
     EXPECT_EQ(Runs({"simple", "f"}).memoryLimit, 0u); // the default: half the physical memory

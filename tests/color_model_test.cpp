@@ -82,9 +82,13 @@ TEST(SplitOleColor, SystemColorsKeepTheSignedRemainderRule)
 
 TEST(AddClamped, ClampsTheSumToTheChannelRange)
 {
-    struct Case { Channel channel; std::int32_t delta; Channel expected; };
-    const Case cases[] = {{250, 10, 255}, {5, -10, 0}, {255, -255, 0}, {0, 255, 255}, {100, 0, 100},
-                          {128, 127, 255}, {128, -128, 0}, {10, -9, 1}};
+    struct Case {
+        Channel channel;
+        std::int32_t delta;
+        Channel expected;
+    };
+    const Case cases[] = {{250, 10, 255}, {5, -10, 0}, {255, -255, 0}, {0, 255, 255}, {100, 0, 100}, {128, 127, 255},
+        {128, -128, 0}, {10, -9, 1}};
     for (const Case& c : cases) {
         Channel channel = c.channel;
         AddClamped(channel, c.delta);

@@ -58,10 +58,13 @@ std::uint32_t RandomPixel(std::mt19937& random, const Case& c, bool match)
         const int off = first + static_cast<int>(random() % static_cast<unsigned>(4 - first));
         const int k = key[off];
         const int pick = static_cast<int>(random() % 3);
-        if (pick == 0 && k - t >= 0) channel[off] = k - t;
-        else if (pick == 1 && k + t <= 255) channel[off] = k + t;
-        else channel[off] = k >= 128 ? static_cast<int>(random() % static_cast<unsigned>(k - t + 1))
-                                     : k + t + static_cast<int>(random() % static_cast<unsigned>(256 - k - t));
+        if (pick == 0 && k - t >= 0)
+            channel[off] = k - t;
+        else if (pick == 1 && k + t <= 255)
+            channel[off] = k + t;
+        else
+            channel[off] = k >= 128 ? static_cast<int>(random() % static_cast<unsigned>(k - t + 1))
+                                    : k + t + static_cast<int>(random() % static_cast<unsigned>(256 - k - t));
     }
     return static_cast<std::uint32_t>(MakeArgb(channel[0], channel[1], channel[2], channel[3]));
 }
@@ -81,7 +84,9 @@ PixelBuffer RandomImage(std::mt19937& random, const Case& c)
     PixelBuffer image(width, height);
     for (std::int32_t y = 0; y < height; ++y)
         for (std::int32_t x = 0; x < width; ++x)
-            image.at(x, y) = RandomPixel(random, c, cells[static_cast<std::size_t>(y / block) * static_cast<std::size_t>(width / block + 1) + static_cast<std::size_t>(x / block)]);
+            image.at(x, y) = RandomPixel(random, c,
+                cells[static_cast<std::size_t>(y / block) * static_cast<std::size_t>(width / block + 1)
+                    + static_cast<std::size_t>(x / block)]);
     return image;
 }
 
@@ -93,7 +98,8 @@ std::vector<char> QueueFill(PixelBuffer& image, const Case& c, const std::vector
     std::queue<PixelPoint> queue;
     auto visit = [&](std::int32_t x, std::int32_t y) {
         if (x < 0 || y < 0 || x >= image.width || y >= image.height) return;
-        char& in = region[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)];
+        char& in =
+            region[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x)];
         if (in || !Matches(c, image.at(x, y))) return;
         in = 1;
         queue.push({x, y});
@@ -125,8 +131,8 @@ std::vector<std::uint32_t> Expected(PixelBuffer& image, const Case& c, const std
 {
     auto whole = [&](std::int32_t tolerance) {
         PixelBuffer out(image.width, image.height, 0xDEADBEEFu);
-        RunPassCommand(c.command, {image.view(), out.view(), {}}, image.width, image.height, c.key, tolerance,
-                       c.replacement);
+        RunPassCommand(
+            c.command, {image.view(), out.view(), {}}, image.width, image.height, c.key, tolerance, c.replacement);
         return out.pixels;
     };
     const std::vector<std::uint32_t> inside = whole(c.tolerance), outside = whole(0);
@@ -137,9 +143,9 @@ std::vector<std::uint32_t> Expected(PixelBuffer& image, const Case& c, const std
 
 // What the random images held, so the test knows it met each kind of shape.
 struct Shapes {
-    bool island = false;       // matching pixels cut off from the start
-    bool hole = false;         // non-matching pixels enclosed by the region
-    bool diagonal = false;     // a region pixel touching a cut-off one only at a corner
+    bool island = false; // matching pixels cut off from the start
+    bool hole = false; // non-matching pixels enclosed by the region
+    bool diagonal = false; // a region pixel touching a cut-off one only at a corner
     std::array<bool, 4> borders{}; // the region on the top, bottom, left and right border
 
     void record(PixelBuffer& image, const Case& c, const std::vector<char>& region)
@@ -173,13 +179,17 @@ struct Shapes {
         EXPECT_TRUE(island) << name;
         EXPECT_TRUE(hole) << name;
         EXPECT_TRUE(diagonal) << name;
-        for (int side = 0; side < 4; ++side) EXPECT_TRUE(borders[static_cast<std::size_t>(side)]) << name << " side " << side;
+        for (int side = 0; side < 4; ++side)
+            EXPECT_TRUE(borders[static_cast<std::size_t>(side)]) << name << " side " << side;
     }
 };
 
-std::size_t Count(const std::vector<char>& region) { return static_cast<std::size_t>(std::count(region.begin(), region.end(), 1)); }
+std::size_t Count(const std::vector<char>& region)
+{
+    return static_cast<std::size_t>(std::count(region.begin(), region.end(), 1));
+}
 
-class ConnectedPass : public testing_support::OnEachSimdPath {};
+class ConnectedPass : public testing_support::OnEachSimdPath { };
 
 TEST_P(ConnectedPass, FromTheBorderAgreesWithAQueueFillAndRunsInPlace)
 {
@@ -195,8 +205,8 @@ TEST_P(ConnectedPass, FromTheBorderAgreesWithAQueueFillAndRunsInPlace)
             const std::vector<std::uint32_t> expected = Expected(image, c, region);
 
             PixelBuffer out(image.width, image.height, 0xDEADBEEFu);
-            const ConnectedRun run = RunConnectedPassCommand(c.command, image.view(), out.view(), c.key, c.tolerance,
-                                                             c.replacement);
+            const ConnectedRun run =
+                RunConnectedPassCommand(c.command, image.view(), out.view(), c.key, c.tolerance, c.replacement);
             EXPECT_EQ(run.outcome, ConnectedRun::Outcome::Completed);
             EXPECT_EQ(run.regionPixels, Count(region));
             ASSERT_EQ(out.pixels, expected) << image.width << " x " << image.height;
@@ -218,16 +228,18 @@ TEST_P(ConnectedPass, FromSeedsAgreesWithAQueueFillAndRefusesBadSeeds)
             PixelBuffer image = RandomImage(random, c);
             std::vector<PixelPoint> matching, other;
             for (std::int32_t y = 0; y < image.height; ++y)
-                for (std::int32_t x = 0; x < image.width; ++x) (Matches(c, image.at(x, y)) ? matching : other).push_back({x, y});
+                for (std::int32_t x = 0; x < image.width; ++x)
+                    (Matches(c, image.at(x, y)) ? matching : other).push_back({x, y});
             if (matching.empty()) continue;
             // One to three seeds, a repeated one among them at times.
             std::vector<PixelPoint> seeds;
-            for (std::size_t n = 1 + random() % 3; seeds.size() < n;) seeds.push_back(matching[random() % matching.size()]);
+            for (std::size_t n = 1 + random() % 3; seeds.size() < n;)
+                seeds.push_back(matching[random() % matching.size()]);
             if (round % 4 == 0) seeds.push_back(seeds.front());
             const std::vector<char> region = QueueFill(image, c, seeds);
             PixelBuffer out(image.width, image.height, 0xDEADBEEFu);
-            const ConnectedRun run = RunConnectedPassCommand(c.command, image.view(), out.view(), c.key, c.tolerance,
-                                                             c.replacement, seeds);
+            const ConnectedRun run =
+                RunConnectedPassCommand(c.command, image.view(), out.view(), c.key, c.tolerance, c.replacement, seeds);
             EXPECT_EQ(run.outcome, ConnectedRun::Outcome::Completed);
             EXPECT_EQ(run.regionPixels, Count(region));
             ASSERT_EQ(out.pixels, Expected(image, c, region));
@@ -238,14 +250,14 @@ TEST_P(ConnectedPass, FromSeedsAgreesWithAQueueFillAndRefusesBadSeeds)
             const PixelPoint outside[] = {{image.width, 0}, {0, image.height}, {-1, 0}, {0, -1}};
             bad.push_back(outside[round % 4]);
             PixelBuffer untouched(image.width, image.height, 0xDEADBEEFu);
-            ConnectedRun refused = RunConnectedPassCommand(c.command, image.view(), untouched.view(), c.key,
-                                                           c.tolerance, c.replacement, bad);
+            ConnectedRun refused = RunConnectedPassCommand(
+                c.command, image.view(), untouched.view(), c.key, c.tolerance, c.replacement, bad);
             EXPECT_EQ(refused.outcome, ConnectedRun::Outcome::SeedOutside);
             EXPECT_EQ(refused.seed, at);
             if (!other.empty()) {
                 bad.back() = other[random() % other.size()];
-                refused = RunConnectedPassCommand(c.command, image.view(), untouched.view(), c.key, c.tolerance,
-                                                  c.replacement, bad);
+                refused = RunConnectedPassCommand(
+                    c.command, image.view(), untouched.view(), c.key, c.tolerance, c.replacement, bad);
                 EXPECT_EQ(refused.outcome, ConnectedRun::Outcome::SeedNotMatching);
                 EXPECT_EQ(refused.seed, at);
             }

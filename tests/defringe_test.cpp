@@ -53,20 +53,25 @@ PixelBuffer RandomImage(std::mt19937& random, const PassParameters& p)
     PixelBuffer image(widths[random() % std::size(widths)], heights[random() % std::size(heights)]);
     const int block = 1 + static_cast<int>(random() % 4);
     const double background = std::uniform_real_distribution<double>(0.2, 0.8)(random);
-    std::vector<char> cells(static_cast<std::size_t>(image.width / block + 1) * static_cast<std::size_t>(image.height / block + 1));
+    std::vector<char> cells(
+        static_cast<std::size_t>(image.width / block + 1) * static_cast<std::size_t>(image.height / block + 1));
     for (char& cell : cells) cell = std::bernoulli_distribution(background)(random);
     for (std::int32_t y = 0; y < image.height; ++y)
         for (std::int32_t x = 0; x < image.width; ++x) {
-            const bool isBackground = cells[static_cast<std::size_t>(y / block) * static_cast<std::size_t>(image.width / block + 1) + static_cast<std::size_t>(x / block)];
+            const bool isBackground =
+                cells[static_cast<std::size_t>(y / block) * static_cast<std::size_t>(image.width / block + 1)
+                    + static_cast<std::size_t>(x / block)];
             const int kind = static_cast<int>(random() % 10);
             Channel a = kind == 0 ? 0 : kind == 1 ? static_cast<Channel>(random() % 256) : 255;
             Channel r, g, b;
             if (isBackground && kind < 8) {
-                r = Near(random, p.key.R, p.tolerance), g = Near(random, p.key.G, p.tolerance), b = Near(random, p.key.B, p.tolerance);
+                r = Near(random, p.key.R, p.tolerance), g = Near(random, p.key.G, p.tolerance),
+                b = Near(random, p.key.B, p.tolerance);
             } else {
                 const double coverage = kind < 5 ? 1.0 : std::uniform_real_distribution<double>(0, 1)(random);
                 const auto blend = [&](Channel key) {
-                    return static_cast<Channel>(std::lround(coverage * static_cast<double>(random() % 256) + (1 - coverage) * key));
+                    return static_cast<Channel>(
+                        std::lround(coverage * static_cast<double>(random() % 256) + (1 - coverage) * key));
                 };
                 r = blend(p.key.R), g = blend(p.key.G), b = blend(p.key.B);
             }
@@ -90,8 +95,8 @@ std::vector<std::uint32_t> PassResult(PixelBuffer& image, const PassParameters& 
 
 std::vector<std::uint32_t> Expected(PixelBuffer& image, const PassParameters& p, bool connected, int radius)
 {
-    return reference::Defringe(image.pixels, PassResult(image, p, connected), image.width, image.height, p.key.R,
-                               p.key.G, p.key.B, radius);
+    return reference::Defringe(
+        image.pixels, PassResult(image, p, connected), image.width, image.height, p.key.R, p.key.G, p.key.B, radius);
 }
 
 // The whole image at once, into another image.
@@ -118,20 +123,22 @@ std::vector<std::uint32_t> Banded(PixelBuffer& image, const PassParameters& p, i
         const std::int32_t fresh = std::min(height - next, 1 + static_cast<std::int32_t>(random() % 7));
         band.resize(row(held + fresh));
         std::copy(image.pixels.begin() + static_cast<std::ptrdiff_t>(row(next)),
-                  image.pixels.begin() + static_cast<std::ptrdiff_t>(row(next + fresh)), band.begin() + static_cast<std::ptrdiff_t>(row(held)));
+            image.pixels.begin() + static_cast<std::ptrdiff_t>(row(next + fresh)),
+            band.begin() + static_cast<std::ptrdiff_t>(row(held)));
         next += fresh;
         const std::int32_t firstRow = removal.rowsFinished();
         const PixelView view{band.data(), width, width, held + fresh};
         const std::int32_t painted = removal.run(view, view);
         EXPECT_LE(held + fresh - painted, next == height ? 0 : radius + 1) << "rows held back";
-        std::copy(band.begin(), band.begin() + static_cast<std::ptrdiff_t>(row(painted)), out.begin() + static_cast<std::ptrdiff_t>(row(firstRow)));
+        std::copy(band.begin(), band.begin() + static_cast<std::ptrdiff_t>(row(painted)),
+            out.begin() + static_cast<std::ptrdiff_t>(row(firstRow)));
         band.erase(band.begin(), band.begin() + static_cast<std::ptrdiff_t>(row(painted)));
         held = held + fresh - painted;
     }
     return out;
 }
 
-class Defringe : public testing_support::OnEachSimdPath {};
+class Defringe : public testing_support::OnEachSimdPath { };
 
 TEST_P(Defringe, EveryPixelAsTheStepsSayWholeOrInBandsGlobalOrConnected)
 {
@@ -219,9 +226,9 @@ TEST(DefringeEdges, BorderImageSmallerThanTheDistanceNothingOrEverythingRemoved)
         RunDefringedRemoval(out.view(), out.view(), white, radius);
         for (std::int32_t y = 0; y < 5; ++y)
             for (std::int32_t x = 0; x < 6; ++x) {
-                const std::uint32_t expected = x == 0 && y == 0             ? 0u
-                                             : x <= radius && y <= radius ? unblend(image.at(x, y))
-                                                                          : image.at(x, y);
+                const std::uint32_t expected = x == 0 && y == 0 ? 0u
+                    : x <= radius && y <= radius                ? unblend(image.at(x, y))
+                                                                : image.at(x, y);
                 EXPECT_EQ(out.at(x, y), expected) << radius << ": " << x << "," << y;
             }
     }

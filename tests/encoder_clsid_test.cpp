@@ -68,23 +68,22 @@ TEST(ParseClassId, ReadsEveryFieldInEitherCase)
 TEST(ParseClassId, RejectsMalformedText)
 {
     const char* const malformed[] = {
-        "",
-        "{}",
-        "557CF406-1A04-11D3-9A73-0000F81EF32E",     // no braces
-        "{557CF406-1A04-11D3-9A73-0000F81EF32E",    // no closing brace
-        "557CF406-1A04-11D3-9A73-0000F81EF32E}",    // no opening brace
-        "(557CF406-1A04-11D3-9A73-0000F81EF32E)",   // wrong brackets
-        "{557CF406-1A04-11D3-9A73-0000F81EF32}",    // one digit short
-        "{557CF406-1A04-11D3-9A73-0000F81EF32EE}",  // one digit too many
-        "{557CF40-61A04-11D3-9A73-0000F81EF32E}",   // dash misplaced
-        "{557CF406-1A04-11D3-9A730000F81EF32E}",    // dash missing
-        "{557CF406-1A04-11D3-9A7-30000F81EF32E}",   // dash inside data4
-        "{557CF406-1A04-11D3-9A73-0000F81EF32G}",   // bad hex digit
-        "{557CF406-1A04-11D3-9A73-0000F81EF3 E}",   // space
-        "{-557CF40-1A04-11D3-9A73-0000F81EF32E}",   // sign
-        "{557CF406-1A04-11D3-9A73-0000F81EF32E}x",  // trailing text
-        " {557CF406-1A04-11D3-9A73-0000F81EF32E}",  // leading space
-        "{557CF406-1A04-11D3-9A73-0000F81EF32E}}",  // extra brace
+        "", "{}",
+        "557CF406-1A04-11D3-9A73-0000F81EF32E", // no braces
+        "{557CF406-1A04-11D3-9A73-0000F81EF32E", // no closing brace
+        "557CF406-1A04-11D3-9A73-0000F81EF32E}", // no opening brace
+        "(557CF406-1A04-11D3-9A73-0000F81EF32E)", // wrong brackets
+        "{557CF406-1A04-11D3-9A73-0000F81EF32}", // one digit short
+        "{557CF406-1A04-11D3-9A73-0000F81EF32EE}", // one digit too many
+        "{557CF40-61A04-11D3-9A73-0000F81EF32E}", // dash misplaced
+        "{557CF406-1A04-11D3-9A730000F81EF32E}", // dash missing
+        "{557CF406-1A04-11D3-9A7-30000F81EF32E}", // dash inside data4
+        "{557CF406-1A04-11D3-9A73-0000F81EF32G}", // bad hex digit
+        "{557CF406-1A04-11D3-9A73-0000F81EF3 E}", // space
+        "{-557CF40-1A04-11D3-9A73-0000F81EF32E}", // sign
+        "{557CF406-1A04-11D3-9A73-0000F81EF32E}x", // trailing text
+        " {557CF406-1A04-11D3-9A73-0000F81EF32E}", // leading space
+        "{557CF406-1A04-11D3-9A73-0000F81EF32E}}", // extra brace
     };
     for (const char* text : malformed) {
         SCOPED_TRACE(text);

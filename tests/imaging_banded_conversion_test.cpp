@@ -16,7 +16,7 @@ namespace {
 // a random number of rows (up to its limit) from every band but the last.
 class KeepingBack final : public mGdip::RowStage {
 public:
-    explicit KeepingBack(std::int32_t most) : most_(most) {}
+    explicit KeepingBack(std::int32_t most) : most_(most) { }
 
     bool begin(std::int32_t width, std::int32_t height) override
     {
@@ -35,7 +35,8 @@ public:
         EXPECT_TRUE(std::equal(kept_.begin(), kept_.end(), rows)) << "rows kept back at row " << top;
         for (std::size_t i = keptWords; i < static_cast<std::size_t>(count) * width_; ++i) rows[i] ^= 0x00FFFFFFu;
         const std::int32_t keep = top + count == height_ ? 0 : static_cast<std::int32_t>(random_() % (most_ + 1));
-        kept_.assign(rows + static_cast<std::size_t>(count - keep) * width_, rows + static_cast<std::size_t>(count) * width_);
+        kept_.assign(
+            rows + static_cast<std::size_t>(count - keep) * width_, rows + static_cast<std::size_t>(count) * width_);
         keptRows_ += keep;
         ++bands_;
         done_ += count - keep;
@@ -52,7 +53,7 @@ private:
     std::mt19937 random_{9};
 };
 
-class BandedConversion : public testsupport::TempFolderTest {};
+class BandedConversion : public testsupport::TempFolderTest { };
 
 TEST_F(BandedConversion, RowsKeptBackComeAgainAndAreWrittenOnce)
 {

@@ -39,7 +39,7 @@ private:
 int g_ourMessages = 0;
 void CountingHandler(QtMsgType, const QMessageLogContext&, const QString&) { ++g_ourMessages; }
 
-class CodecMessages : public testsupport::TempFolderTest {};
+class CodecMessages : public testsupport::TempFolderTest { };
 
 TEST_F(CodecMessages, TiffWarningsAndErrorsBecomeReasonsNotOutput)
 {

@@ -27,9 +27,9 @@ struct RawPng {
     bool interlaced = false;
     std::vector<std::vector<png_byte>> rows{}; // packed as the PNG stores them
     std::vector<png_color> palette{};
-    std::vector<png_byte> paletteAlpha{};    // tRNS for palette images
+    std::vector<png_byte> paletteAlpha{}; // tRNS for palette images
     bool hasTransparentColor = false;
-    png_color_16 transparentColor{};         // tRNS for gray and RGB images
+    png_color_16 transparentColor{}; // tRNS for gray and RGB images
 };
 
 // Only trivially destructible locals: libpng leaves by longjmp on error.
@@ -37,11 +37,10 @@ bool EncodeRawPng(png_structp png, png_infop info, FILE* file, const RawPng* raw
 {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(raw->width), static_cast<png_uint_32>(raw->height),
-                 raw->bitDepth, raw->colorType, raw->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!raw->palette.empty())
-        png_set_PLTE(png, info, raw->palette.data(), static_cast<int>(raw->palette.size()));
+    png_set_IHDR(png, info, static_cast<png_uint_32>(raw->width), static_cast<png_uint_32>(raw->height), raw->bitDepth,
+        raw->colorType, raw->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+        PNG_FILTER_TYPE_DEFAULT);
+    if (!raw->palette.empty()) png_set_PLTE(png, info, raw->palette.data(), static_cast<int>(raw->palette.size()));
     if (!raw->paletteAlpha.empty())
         png_set_tRNS(png, info, raw->paletteAlpha.data(), static_cast<int>(raw->paletteAlpha.size()), nullptr);
     if (raw->hasTransparentColor) png_set_tRNS(png, info, nullptr, 0, &raw->transparentColor);
@@ -167,10 +166,13 @@ TEST_F(ImagingDecode, PalettePngWithTransparencyIsExact)
 
 TEST_F(ImagingDecode, LowBitDepthPaletteIsExpanded)
 {
-    const QImage loaded = LoadRaw({.width = 5, .height = 1, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_PALETTE,
-                                   .rows = {{0b00011011, 0b00000000}}, // indices 0 1 2 3 0
-                                   .palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {255, 0, 128}},
-                                   .paletteAlpha = {255, 0}}); // entries past the tRNS list are opaque
+    const QImage loaded = LoadRaw({.width = 5,
+        .height = 1,
+        .bitDepth = 2,
+        .colorType = PNG_COLOR_TYPE_PALETTE,
+        .rows = {{0b00011011, 0b00000000}}, // indices 0 1 2 3 0
+        .palette = {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {255, 0, 128}},
+        .paletteAlpha = {255, 0}}); // entries past the tRNS list are opaque
     ASSERT_EQ(loaded.size(), QSize(5, 1));
     const std::vector<std::uint32_t> expected = {0xFF0A141E, 0x0028323C, 0xFF46505A, 0xFFFF0080, 0xFF0A141E};
     EXPECT_EQ(PixelsOf(loaded), expected);
@@ -192,14 +194,17 @@ TEST_F(ImagingDecode, GrayscalePngGivesEqualChannels)
 
 TEST_F(ImagingDecode, LowBitGrayWithTransparentLevel)
 {
-    RawPng raw{.width = 4, .height = 2, .bitDepth = 2, .colorType = PNG_COLOR_TYPE_GRAY,
-               .rows = {{0b00011011}, {0b11100100}}, // 0 1 2 3 / 3 2 1 0
-               .hasTransparentColor = true};
+    RawPng raw{.width = 4,
+        .height = 2,
+        .bitDepth = 2,
+        .colorType = PNG_COLOR_TYPE_GRAY,
+        .rows = {{0b00011011}, {0b11100100}}, // 0 1 2 3 / 3 2 1 0
+        .hasTransparentColor = true};
     raw.transparentColor.gray = 2;
     const QImage loaded = LoadRaw(raw);
     ASSERT_EQ(loaded.size(), QSize(4, 2));
-    const std::vector<std::uint32_t> expected = {0xFF000000, 0xFF555555, 0x00AAAAAA, 0xFFFFFFFF,
-                                                 0xFFFFFFFF, 0x00AAAAAA, 0xFF555555, 0xFF000000};
+    const std::vector<std::uint32_t> expected = {
+        0xFF000000, 0xFF555555, 0x00AAAAAA, 0xFFFFFFFF, 0xFFFFFFFF, 0x00AAAAAA, 0xFF555555, 0xFF000000};
     EXPECT_EQ(PixelsOf(loaded), expected);
 }
 
@@ -213,8 +218,11 @@ TEST_F(ImagingDecode, GrayWithAlphaPng)
 
 TEST_F(ImagingDecode, RgbPngWithTransparentColour)
 {
-    RawPng raw{.width = 2, .height = 1, .colorType = PNG_COLOR_TYPE_RGB, .rows = {{1, 2, 3, 4, 5, 6}},
-               .hasTransparentColor = true};
+    RawPng raw{.width = 2,
+        .height = 1,
+        .colorType = PNG_COLOR_TYPE_RGB,
+        .rows = {{1, 2, 3, 4, 5, 6}},
+        .hasTransparentColor = true};
     raw.transparentColor.red = 4;
     raw.transparentColor.green = 5;
     raw.transparentColor.blue = 6;
@@ -231,8 +239,8 @@ TEST_F(ImagingDecode, SixteenBitRgbaRoundsEveryValueToTheNearest)
         auto* row = reinterpret_cast<QRgba64*>(deep.scanLine(y));
         for (int x = 0; x < 256; ++x) {
             const auto v = static_cast<quint16>(y * 256 + x);
-            row[x] = QRgba64::fromRgba64(v, static_cast<quint16>(65535 - v), static_cast<quint16>(v * 7919u),
-                                         static_cast<quint16>(v ^ 0x5A5Au));
+            row[x] = QRgba64::fromRgba64(
+                v, static_cast<quint16>(65535 - v), static_cast<quint16>(v * 7919u), static_cast<quint16>(v ^ 0x5A5Au));
         }
     }
     const QString file = SavedWithQt(QStringLiteral("deep.png"), deep, "png");
@@ -247,7 +255,8 @@ TEST_F(ImagingDecode, SixteenBitRgbaRoundsEveryValueToTheNearest)
         const auto* in = reinterpret_cast<const QRgba64*>(deep.constScanLine(y));
         for (int x = 0; x < 256; ++x) {
             const QRgba64 v = in[x];
-            const QRgb expected = qRgba(Nearest8(v.red()), Nearest8(v.green()), Nearest8(v.blue()), Nearest8(v.alpha()));
+            const QRgb expected =
+                qRgba(Nearest8(v.red()), Nearest8(v.green()), Nearest8(v.blue()), Nearest8(v.alpha()));
             if (loaded.pixel(x, y) != expected && ++wrong <= 5)
                 ADD_FAILURE() << std::hex << "16-bit " << v.red() << "," << v.green() << "," << v.blue() << ","
                               << v.alpha() << " gave " << loaded.pixel(x, y) << " expected " << expected;
@@ -292,7 +301,8 @@ TEST_F(ImagingDecode, InterlacedPngsAreReassembled)
             std::vector<png_byte> bytes;
             for (int x = 0; x < raw.width; ++x) {
                 const QRgb p = source.pixel(x, y);
-                bytes.insert(bytes.end(), {png_byte(qRed(p)), png_byte(qGreen(p)), png_byte(qBlue(p)), png_byte(qAlpha(p))});
+                bytes.insert(
+                    bytes.end(), {png_byte(qRed(p)), png_byte(qGreen(p)), png_byte(qBlue(p)), png_byte(qAlpha(p))});
             }
             raw.rows.push_back(bytes);
         }
@@ -313,8 +323,7 @@ TEST_F(ImagingDecode, InterlacedPalettePng)
     raw.bitDepth = 4;
     raw.colorType = PNG_COLOR_TYPE_PALETTE;
     raw.interlaced = true;
-    for (int i = 0; i < 16; ++i)
-        raw.palette.push_back({png_byte(i * 16), png_byte(255 - i * 16), png_byte(i * 5)});
+    for (int i = 0; i < 16; ++i) raw.palette.push_back({png_byte(i * 16), png_byte(255 - i * 16), png_byte(i * 5)});
     raw.paletteAlpha = {0, 17, 34};
     for (int y = 0; y < 9; ++y) {
         std::vector<png_byte> bytes(5, 0);
@@ -371,7 +380,7 @@ TEST_F(ImagingDecode, JpegIsCloseToTheSource)
             const QRgb got = loaded.pixel(x, y), want = source.pixel(x, y);
             ASSERT_EQ(qAlpha(got), 255);
             worst = std::max({worst, std::abs(qRed(got) - qRed(want)), std::abs(qGreen(got) - qGreen(want)),
-                              std::abs(qBlue(got) - qBlue(want))});
+                std::abs(qBlue(got) - qBlue(want))});
         }
     }
     EXPECT_LE(worst, 8);
@@ -407,8 +416,8 @@ QByteArray JpegWithOrientation(int width, int height, int orientation)
     writer.setQuality(95);
     if (!writer.write(source)) return {};
     // APP1 "Exif": big-endian TIFF header and one IFD entry, Orientation (SHORT).
-    const char tiff[] = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1,
-                         0, static_cast<char>(orientation), 0, 0, 0, 0, 0, 0};
+    const char tiff[] = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0,
+        static_cast<char>(orientation), 0, 0, 0, 0, 0, 0};
     QByteArray app1("\xFF\xE1", 2);
     const int length = 2 + 6 + static_cast<int>(sizeof tiff);
     app1.append(static_cast<char>(length >> 8));
@@ -483,8 +492,8 @@ QByteArray Bmp32WithAlpha(int width, int height, const std::vector<std::uint32_t
 
 TEST_F(ImagingDecode, TopDownBmpWithAlphaIsExact)
 {
-    const std::vector<std::uint32_t> pixels = {0xFF102030, 0x80405060, 0x00000000, 0xFFFFFFFF,
-                                               0x01020304, 0xC0C0C0C0, 0xFF000000, 0x7F7F7F7F};
+    const std::vector<std::uint32_t> pixels = {
+        0xFF102030, 0x80405060, 0x00000000, 0xFFFFFFFF, 0x01020304, 0xC0C0C0C0, 0xFF000000, 0x7F7F7F7F};
     const QImage loaded = LoadOk(Written(QStringLiteral("alpha.bmp"), Bmp32WithAlpha(4, 2, pixels)));
     ASSERT_EQ(loaded.size(), QSize(4, 2));
     const std::vector<std::uint32_t> got = PixelsOf(loaded);
@@ -513,7 +522,8 @@ TEST_F(ImagingDecode, GifWithTransparencyIsExact)
     }
 
     // Without a transparent index every pixel is opaque.
-    const QImage opaque = LoadOk(Written(QStringLiteral("opaque.gif"), testsupport::MakeGif(5, 3, palette, indices, -1)));
+    const QImage opaque =
+        LoadOk(Written(QStringLiteral("opaque.gif"), testsupport::MakeGif(5, 3, palette, indices, -1)));
     ASSERT_EQ(opaque.size(), QSize(5, 3));
     for (int i = 0; i < 15; ++i) EXPECT_EQ(opaque.pixel(i % 5, i / 5), 0xFF000000 | palette[indices[i]]) << i;
 }
@@ -589,14 +599,14 @@ protected:
     }
 
     QByteArray png_;
-    qsizetype idat_ = 0;      // the IDAT chunk's length field
+    qsizetype idat_ = 0; // the IDAT chunk's length field
     qsizetype idatLength_ = 0;
 };
 
 TEST_F(CorruptPng, TruncatedAnywhereIsRefused)
 {
     const qsizetype cuts[] = {12, 20, 33, idat_ + 4, idat_ + 10, idat_ + 8 + idatLength_ / 2,
-                              idat_ + 8 + idatLength_ - 1, idat_ + 8 + idatLength_ + 2};
+        idat_ + 8 + idatLength_ - 1, idat_ + 8 + idatLength_ + 2};
     for (const qsizetype cut : cuts) {
         SCOPED_TRACE(cut);
         LoadFails(Written(QStringLiteral("cut.png"), png_.left(cut)));
@@ -619,8 +629,8 @@ TEST_F(CorruptPng, DamagedImageDataIsRefused)
     // Garbage inside the compressed data (its CRC fixed up so only zlib can tell).
     QByteArray data = png_.mid(idat_ + 8, idatLength_);
     for (qsizetype i = 2; i < data.size(); i += 3) data[i] = static_cast<char>(0xFF);
-    const QByteArray damaged = png_.left(idat_) + testsupport::PngChunk("IDAT", data)
-                             + png_.mid(idat_ + 12 + idatLength_);
+    const QByteArray damaged =
+        png_.left(idat_) + testsupport::PngChunk("IDAT", data) + png_.mid(idat_ + 12 + idatLength_);
     LoadFails(Written(QStringLiteral("idat.png"), damaged));
 
     // Only the checksum over the decompressed pixels is wrong (the last four
@@ -628,15 +638,15 @@ TEST_F(CorruptPng, DamagedImageDataIsRefused)
     // from what was written.
     QByteArray checksum = png_.mid(idat_ + 8, idatLength_);
     checksum[checksum.size() - 1] = static_cast<char>(checksum[checksum.size() - 1] ^ 0x5A);
-    LoadFails(Written(QStringLiteral("adler.png"), png_.left(idat_) + testsupport::PngChunk("IDAT", checksum)
-                                                      + png_.mid(idat_ + 12 + idatLength_)));
+    LoadFails(Written(QStringLiteral("adler.png"),
+        png_.left(idat_) + testsupport::PngChunk("IDAT", checksum) + png_.mid(idat_ + 12 + idatLength_)));
 
     // Not a zlib stream at all.
     QByteArray header = png_.mid(idat_ + 8, idatLength_);
     header[0] = 0;
     header[1] = 0;
-    const QByteArray badHeader = png_.left(idat_) + testsupport::PngChunk("IDAT", header)
-                               + png_.mid(idat_ + 12 + idatLength_);
+    const QByteArray badHeader =
+        png_.left(idat_) + testsupport::PngChunk("IDAT", header) + png_.mid(idat_ + 12 + idatLength_);
     LoadFails(Written(QStringLiteral("zlib.png"), badHeader));
 
     // Image data missing entirely.
@@ -655,8 +665,10 @@ TEST_F(CorruptPng, InvalidHeaderFieldsAreRefused)
     for (const Field f : fields) {
         SCOPED_TRACE(testing::Message() << "IHDR byte " << f.offset);
         QByteArray ihdr = png_.mid(16, 13);
-        if (f.offset == 0 || f.offset == 4) ihdr.replace(f.offset, 4, QByteArray(4, '\0'));
-        else ihdr[f.offset] = f.value;
+        if (f.offset == 0 || f.offset == 4)
+            ihdr.replace(f.offset, 4, QByteArray(4, '\0'));
+        else
+            ihdr[f.offset] = f.value;
         const QByteArray bad = png_.left(8) + testsupport::PngChunk("IHDR", ihdr) + rest;
         LoadFails(Written(QStringLiteral("ihdr.png"), bad));
     }
@@ -670,8 +682,8 @@ QByteArray PngClaiming(std::uint32_t width, std::uint32_t height)
         for (int shift = 24; shift >= 0; shift -= 8) ihdr.append(static_cast<char>((v >> shift) & 0xFF));
     ihdr.append("\x08\x06\x00\x00\x00", 5); // 8-bit RGBA
     return QByteArray(testsupport::kPngSignature, 8) + testsupport::PngChunk("IHDR", ihdr)
-         + testsupport::PngChunk("IDAT", QByteArray("\x78\x9C\x63\x00\x00\x00\x01\x00\x01", 9))
-         + testsupport::PngChunk("IEND", {});
+        + testsupport::PngChunk("IDAT", QByteArray("\x78\x9C\x63\x00\x00\x00\x01\x00\x01", 9))
+        + testsupport::PngChunk("IEND", {});
 }
 
 TEST_F(ImagingDecode, OversizedPngIsRefusedFromItsHeader)
@@ -689,7 +701,8 @@ TEST_F(ImagingDecode, OversizedPngIsRefusedFromItsHeader)
 TEST_F(ImagingDecode, OversizedJpegAndGifAreRefusedFromTheirHeaders)
 {
     // A real JPEG with its frame size patched to 65535 × 65535.
-    const QByteArray jpeg = testsupport::PatternJpegPatched(0xC0, QByteArray("\xFF\xDC\xFF\xDC", 4)); // 65500, the most libjpeg reads
+    const QByteArray jpeg =
+        testsupport::PatternJpegPatched(0xC0, QByteArray("\xFF\xDC\xFF\xDC", 4)); // 65500, the most libjpeg reads
     ASSERT_FALSE(jpeg.isEmpty());
     const mGdip::LoadedImage fromJpeg = Load(Written(QStringLiteral("huge.jpg"), jpeg));
     EXPECT_EQ(fromJpeg.status, ImagingStatus::ValueOverflow) << qPrintable(fromJpeg.reason);
@@ -780,7 +793,8 @@ TEST_F(ImagingDecode, RandomDamageNeverBreaksTheResult)
                 const auto at = static_cast<qsizetype>(random() % static_cast<std::uint32_t>(damaged.size()));
                 damaged[at] = static_cast<char>(random());
             }
-            if (round % 3 == 0) damaged.truncate(static_cast<qsizetype>(random() % static_cast<std::uint32_t>(damaged.size())) + 1);
+            if (round % 3 == 0)
+                damaged.truncate(static_cast<qsizetype>(random() % static_cast<std::uint32_t>(damaged.size())) + 1);
             ASSERT_TRUE(testsupport::WriteBytes(file, damaged));
             Load(file);
             if (HasFailure()) return;

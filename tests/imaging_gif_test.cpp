@@ -47,8 +47,8 @@ struct NamedGif {
 std::vector<NamedGif> OrdinaryGifs()
 {
     std::vector<NamedGif> gifs;
-    auto add = [&](const char* name, int width, int height, std::vector<std::uint32_t> global, std::vector<GifFrame> frames,
-                   GifLzw lzw = GifLzw::Compressed) {
+    auto add = [&](const char* name, int width, int height, std::vector<std::uint32_t> global,
+                   std::vector<GifFrame> frames, GifLzw lzw = GifLzw::Compressed) {
         GifFile gif;
         gif.width = width;
         gif.height = height;
@@ -97,8 +97,8 @@ std::vector<NamedGif> OrdinaryGifs()
     add("later frames", 30, 30, fixtures::RandomPalette(8, 24), {first, second});
     // A comment and a looping extension before the first frame.
     add("extensions first", 12, 12, fixtures::RandomPalette(4, 25), {Frame(0, 0, 12, 12, 4, 26)});
-    gifs.back().gif.beforeFirstFrame = QByteArray("\x21\xFE\x05hello\x00", 9)
-                                       + QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+    gifs.back().gif.beforeFirstFrame =
+        QByteArray("\x21\xFE\x05hello\x00", 9) + QByteArray("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
     return gifs;
 }
 
@@ -131,8 +131,8 @@ TEST(GifReader, OrdinaryGifsGiveQtsPixels)
         ASSERT_FALSE(qt.failure) << qPrintable(imaging::Describe(qt.failure));
         ASSERT_EQ(own.image.size(), qt.image.size());
         const long long at = testsupport::FirstDifference(own.image, qt.image);
-        EXPECT_EQ(at, -1) << std::hex << "own " << own.image.pixel(at % own.image.width(), at / own.image.width()) << ", Qt's "
-                          << qt.image.pixel(at % own.image.width(), at / own.image.width());
+        EXPECT_EQ(at, -1) << std::hex << "own " << own.image.pixel(at % own.image.width(), at / own.image.width())
+                          << ", Qt's " << qt.image.pixel(at % own.image.width(), at / own.image.width());
     }
 }
 

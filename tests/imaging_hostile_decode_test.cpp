@@ -54,14 +54,16 @@ TEST_F(HostileDecode, DeclaredSizesBeyondTheLimitAreTooLargeInEveryFormat)
     // Within the pixel limit, but a row wider than a 32-bit image can hold.
     cases.push_back({"row.png", fixtures::PngClaiming(67108864, 1), 67108864, 1});
     cases.push_back({"min-width.bmp", fixtures::BmpHeaderOnly(INT32_MIN, 1, 24, 0), std::int64_t{1} << 31, 1});
-    cases.push_back({"overflow.bmp", fixtures::BmpHeaderOnly(0x7FFFFFFF, 0x7FFFFFFF, 0xFFFF, 0), 0x7FFFFFFF, 0x7FFFFFFF});
-    cases.push_back({"min-height-rle.bmp", fixtures::BmpHeaderOnly(40000, INT32_MIN, 8, 1), 40000, std::int64_t{1} << 31});
+    cases.push_back(
+        {"overflow.bmp", fixtures::BmpHeaderOnly(0x7FFFFFFF, 0x7FFFFFFF, 0xFFFF, 0), 0x7FFFFFFF, 0x7FFFFFFF});
+    cases.push_back(
+        {"min-height-rle.bmp", fixtures::BmpHeaderOnly(40000, INT32_MIN, 8, 1), 40000, std::int64_t{1} << 31});
     const std::uint32_t palette[4] = {0, 0xFFFFFF, 0xFF0000, 0x00FF00};
     QByteArray gif = fixtures::MakeGif(2, 2, palette, {0, 1, 2, 3}, -1);
     gif.replace(6, 4, QByteArray("\xFF\xFF\xFF\xFF", 4));
     cases.push_back({"screen.gif", gif, 65535, 65535});
     cases.push_back({"huge.xbm", "#define a_width 100000\n#define a_height 100000\nstatic char a_bits[] = {\n0x00 };\n",
-                     100000, 100000});
+        100000, 100000});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const mGdip::LoadedImage loaded = Load(QString::fromLatin1(c.name), c.bytes);
@@ -89,7 +91,8 @@ TEST_F(HostileDecode, PngTextChunksAreNeitherKeptNorDecompressed)
     // A length that lies: the file ends inside the chunk.
     for (const char* type : {"tEXt", "zTXt", "iTXt", "iCCP", "abCd"}) {
         SCOPED_TRACE(type);
-        EXPECT_EQ(KindOf(QStringLiteral("lies.png"), fixtures::PngWithLyingChunk(type, 0x7FFFFFF0)), FailureKind::Truncated);
+        EXPECT_EQ(
+            KindOf(QStringLiteral("lies.png"), fixtures::PngWithLyingChunk(type, 0x7FFFFFF0)), FailureKind::Truncated);
     }
     // Many honest text chunks: the image loads, exactly.
     for (const char* type : {"tEXt", "zTXt", "iTXt"}) {
@@ -176,7 +179,8 @@ TEST_F(HostileDecode, CorruptJpegDataIsDamaged)
     jpeg.replace(sos + 200, 2, QByteArray("\xFF\xD0", 2));
     const mGdip::LoadedImage loaded = Load(QStringLiteral("corrupt.jpg"), jpeg);
     EXPECT_EQ(loaded.failure.kind, FailureKind::Damaged) << qPrintable(loaded.reason);
-    EXPECT_TRUE(loaded.failure.detail.startsWith(QStringLiteral("JPEG: Corrupt JPEG data"))) << qPrintable(loaded.reason);
+    EXPECT_TRUE(loaded.failure.detail.startsWith(QStringLiteral("JPEG: Corrupt JPEG data")))
+        << qPrintable(loaded.reason);
 }
 
 TEST_F(HostileDecode, XbmIsExactWhenWholeAndRefusedWhenCut)
@@ -207,10 +211,11 @@ TEST_F(HostileDecode, ExtremeBmpHeaderFieldsAreRefusedWithoutOverflow)
             for (const std::uint16_t depth : depths)
                 for (const std::uint32_t compression : compressions) {
                     ++total;
-                    refused += KindOf(QStringLiteral("h.bmp"), fixtures::BmpHeaderOnly(width, height, depth, compression))
-                                       != FailureKind::None
-                                 ? 1
-                                 : 0;
+                    refused +=
+                        KindOf(QStringLiteral("h.bmp"), fixtures::BmpHeaderOnly(width, height, depth, compression))
+                            != FailureKind::None
+                        ? 1
+                        : 0;
                 }
     // 16 bytes of data hold at most a 1 × 1 image.
     EXPECT_GE(refused, total - 12);

@@ -26,12 +26,14 @@ TEST(FilePath, AnyByteStringSurvivesTheRoundTrip)
     }
     // Broken, overlong, surrogate and out-of-range sequences among good ones.
     const QByteArray tricky[] = {"lat\xE9.png", "\xC3", "\xC3\xA9", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80",
-                                 "\xED\xB2\x80", "\xF4\x90\x80\x80", "\xF0\x9F\x98\x80", "\xFF\xFE", "a\xE2\x82"};
-    for (const QByteArray& bytes : tricky) EXPECT_EQ(PathToBytes(PathFromBytes(bytes)), bytes) << bytes.toHex().constData();
+        "\xED\xB2\x80", "\xF4\x90\x80\x80", "\xF0\x9F\x98\x80", "\xFF\xFE", "a\xE2\x82"};
+    for (const QByteArray& bytes : tricky)
+        EXPECT_EQ(PathToBytes(PathFromBytes(bytes)), bytes) << bytes.toHex().constData();
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
         QByteArray bytes;
-        for (int i = 0, n = 1 + static_cast<int>(random() % 12); i < n; ++i) bytes.append(static_cast<char>(1 + random() % 255));
+        for (int i = 0, n = 1 + static_cast<int>(random() % 12); i < n; ++i)
+            bytes.append(static_cast<char>(1 + random() % 255));
         ASSERT_EQ(PathToBytes(PathFromBytes(bytes)), bytes) << bytes.toHex().constData();
     }
 }
@@ -56,7 +58,7 @@ TEST(FilePath, DisplayEscapesWhatCannotBeShown)
 TEST(FilePath, LocalUrlsKeepTheirBytes)
 {
     EXPECT_EQ(PathToBytes(mGdip::PathFromLocalUrl(QUrl::fromEncoded("file:///tmp/lat%E9%20x.png"))),
-              QByteArray("/tmp/lat\xE9 x.png"));
+        QByteArray("/tmp/lat\xE9 x.png"));
     EXPECT_EQ(mGdip::PathFromLocalUrl(QUrl::fromEncoded("file:///tmp/%C3%A9.png")), QStringLiteral("/tmp/é.png"));
     EXPECT_TRUE(mGdip::PathFromLocalUrl(QUrl(QStringLiteral("https://example.org/a.png"))).isEmpty());
 }
@@ -69,7 +71,7 @@ TEST(FilePath, FolderAndNameParts)
     EXPECT_EQ(mGdip::FolderOfPath(QStringLiteral("/c.png")), QStringLiteral("/"));
 }
 
-class BytePaths : public testsupport::TempFolderTest {};
+class BytePaths : public testsupport::TempFolderTest { };
 
 TEST_F(BytePaths, NamesThatAreNotUtf8LoadAndSaveByteForByte)
 {

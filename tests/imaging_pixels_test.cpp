@@ -18,10 +18,7 @@ using passes::Argb;
 
 constexpr Argb A(std::uint32_t v) { return static_cast<Argb>(v); }
 
-std::uint32_t At(const mGdip::Surface& surface, int x, int y)
-{
-    return surface.target()->pixel(x, y);
-}
+std::uint32_t At(const mGdip::Surface& surface, int x, int y) { return surface.target()->pixel(x, y); }
 
 // Paints the bitmap with a pass that copies `color` into every pixel.
 mGdip::Surface PaintedWith(std::uint32_t color, mGdip::BitmapForPass& bitmap)
@@ -32,7 +29,7 @@ mGdip::Surface PaintedWith(std::uint32_t color, mGdip::BitmapForPass& bitmap)
     const passes::ArgbChannels key{255, 0, 0, 0};
     const std::int32_t noneMatch = 0;
     passes::RunPassCommand(passes::kSimpleRemoval, {source.pixels(), bitmap.canvas(), {}}, bitmap.width(),
-                           bitmap.height(), key, noneMatch, {});
+        bitmap.height(), key, noneMatch, {});
     return std::move(bitmap).painted();
 }
 
@@ -72,8 +69,8 @@ TEST(CreateWorkBitmap, RejectsBadArgumentsAndLeavesTheOutputAlone)
         {-1, 5, kPixelFormat32bppARGB, ImagingStatus::InvalidParameter},
         {5, -7, kPixelFormat32bppARGB, ImagingStatus::InvalidParameter},
         {5, 5, 0, ImagingStatus::InvalidParameter},
-        {5, 5, 0xE200B, ImagingStatus::InvalidParameter},  // premultiplied ARGB
-        {5, 5, 0x22009, ImagingStatus::InvalidParameter},  // 32-bit RGB
+        {5, 5, 0xE200B, ImagingStatus::InvalidParameter}, // premultiplied ARGB
+        {5, 5, 0x22009, ImagingStatus::InvalidParameter}, // 32-bit RGB
         {70000, 70000, kPixelFormat32bppARGB, ImagingStatus::OutOfMemory}, // beyond the pixel limit
         {INT32_MAX, INT32_MAX, kPixelFormat32bppARGB, ImagingStatus::OutOfMemory},
     };
@@ -256,16 +253,17 @@ TEST(PaintPixel, BlendingSemiTransparentColoursStaysInRange)
         for (int da = 1; da < 255; ++da)
             for (int sa = 1; sa < 255; ++sa)
                 ASSERT_EQ(mGdip::PaintPixel(bitmap, sa - 1, da - 1, A(static_cast<std::uint32_t>(sa) << 24 | rgb)),
-                          ImagingStatus::Ok);
+                    ImagingStatus::Ok);
         int wrong = 0;
         for (int da = 1; da < 255; ++da) {
             for (int sa = 1; sa < 255; ++sa) {
                 const std::uint32_t got = At(bitmap, sa - 1, da - 1);
                 const double exactAlpha = sa + da * (255.0 - sa) / 255.0;
-                const bool ok = (got & 0xFFFFFFu) == rgb && std::abs(static_cast<double>(got >> 24) - exactAlpha) <= 0.5;
+                const bool ok =
+                    (got & 0xFFFFFFu) == rgb && std::abs(static_cast<double>(got >> 24) - exactAlpha) <= 0.5;
                 if (!ok && ++wrong <= 3)
-                    ADD_FAILURE() << std::hex << "colour " << rgb << " alpha " << std::dec << sa << " over alpha "
-                                  << da << " gave " << std::hex << got;
+                    ADD_FAILURE() << std::hex << "colour " << rgb << " alpha " << std::dec << sa << " over alpha " << da
+                                  << " gave " << std::hex << got;
             }
         }
         EXPECT_EQ(wrong, 0) << std::hex << "colour " << rgb;
@@ -367,8 +365,8 @@ protected:
     static void ExpectDrawn(int surfaceWidth, int surfaceHeight, int drawnWidth, int drawnHeight)
     {
         const mGdip::Surface surface = Background(surfaceWidth, surfaceHeight);
-        ASSERT_EQ(mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), drawnWidth, drawnHeight),
-                  ImagingStatus::Ok);
+        ASSERT_EQ(
+            mGdip::DrawImageOneToOne(surface, mGdip::Image(Source()), drawnWidth, drawnHeight), ImagingStatus::Ok);
         for (int y = 0; y < surfaceHeight; ++y)
             for (int x = 0; x < surfaceWidth; ++x)
                 EXPECT_EQ(At(surface, x, y), Expected(x, y, drawnWidth, drawnHeight)) << x << "," << y;
@@ -380,20 +378,11 @@ TEST_F(DrawImageOneToOne, DrawsUnscaledAtTheTopLeftKeepingTheBackgroundUnderTran
     ExpectDrawn(6, 5, 4, 3);
 }
 
-TEST_F(DrawImageOneToOne, SizeBeyondTheImageDoesNotStretchIt)
-{
-    ExpectDrawn(6, 5, 6, 5);
-}
+TEST_F(DrawImageOneToOne, SizeBeyondTheImageDoesNotStretchIt) { ExpectDrawn(6, 5, 6, 5); }
 
-TEST_F(DrawImageOneToOne, WidthAndHeightLimitTheDrawnArea)
-{
-    ExpectDrawn(6, 5, 2, 1);
-}
+TEST_F(DrawImageOneToOne, WidthAndHeightLimitTheDrawnArea) { ExpectDrawn(6, 5, 2, 1); }
 
-TEST_F(DrawImageOneToOne, IsClippedToASmallerSurface)
-{
-    ExpectDrawn(2, 2, 4, 3);
-}
+TEST_F(DrawImageOneToOne, IsClippedToASmallerSurface) { ExpectDrawn(2, 2, 4, 3); }
 
 TEST_F(DrawImageOneToOne, APartStartingInsideTheImageLandsAtTheTopLeftOfEitherKindOfSurface)
 {
@@ -403,7 +392,7 @@ TEST_F(DrawImageOneToOne, APartStartingInsideTheImageLandsAtTheTopLeftOfEitherKi
             const mGdip::Surface surface = mGdip::BindSurface(QImage(3, 3, format));
             ASSERT_EQ(mGdip::ClearSurface(surface, A(kBackground)), ImagingStatus::Ok);
             ASSERT_EQ(mGdip::DrawImagePartOneToOne(surface, mGdip::Image(Source()), from.x(), from.y(), 4, 3),
-                      ImagingStatus::Ok);
+                ImagingStatus::Ok);
             for (int y = 0; y < 3; ++y)
                 for (int x = 0; x < 3; ++x)
                     EXPECT_EQ(At(surface, x, y), Expected(from.x() + x, from.y() + y, 4, 3))

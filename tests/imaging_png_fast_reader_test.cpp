@@ -69,7 +69,8 @@ TEST(FastPngReader, CommonLayoutsGiveLibpngsPixels)
     for (const int colorType : {0, 2, 4, 6})
         for (const auto& size : sizes)
             for (std::size_t s = 0; s < splits.size(); ++s) {
-                SCOPED_TRACE(testing::Message() << "type " << colorType << ", " << size[0] << "x" << size[1] << ", split " << s);
+                SCOPED_TRACE(
+                    testing::Message() << "type " << colorType << ", " << size[0] << "x" << size[1] << ", split " << s);
                 fixtures::FilteredPng png = Png(size[0], size[1], colorType, size[0] * 31 + size[1]);
                 g_filterShift = static_cast<int>(s + size[0]); // single rows meet every filter too
                 png.filterOf = ShiftedFilter;
@@ -83,7 +84,8 @@ TEST(FastPngReader, CommonLayoutsGiveLibpngsPixels)
             }
     // Long rows of smooth content, where Paeth and Average pick every predictor.
     fixtures::FilteredPng smooth = Png(1000, 12, 6, 1);
-    for (std::size_t i = 0; i < smooth.pixels.size(); ++i) smooth.pixels[i] = static_cast<std::uint8_t>((i / 4) % 7 * 3 + smooth.pixels[i] % 3);
+    for (std::size_t i = 0; i < smooth.pixels.size(); ++i)
+        smooth.pixels[i] = static_cast<std::uint8_t>((i / 4) % 7 * 3 + smooth.pixels[i] % 3);
     const AllWays all = Decode(fixtures::MakeFilteredPng(smooth));
     ASSERT_FALSE(all.fast.failure) << qPrintable(all.fast.failure.detail);
     EXPECT_TRUE(all.fast.image == all.libpng.image);
@@ -98,7 +100,8 @@ TEST(FastPngReader, OtherLayoutsAreLeftToLibpng)
         const auto* ihdr = reinterpret_cast<const unsigned char*>(file.bytes.constData()) + 16;
         const bool isCommon = ihdr[8] == 8 && ihdr[9] != 3 && ihdr[12] == 0 && !file.bytes.contains("tRNS");
         const AllWays all = Decode(file.bytes);
-        EXPECT_EQ(all.fast.failure.kind, isCommon ? FailureKind::None : FailureKind::Declined) << qPrintable(all.fast.failure.detail);
+        EXPECT_EQ(all.fast.failure.kind, isCommon ? FailureKind::None : FailureKind::Declined)
+            << qPrintable(all.fast.failure.detail);
         ASSERT_FALSE(all.combined.failure) << qPrintable(all.combined.failure.detail);
         ExpectSameAsLibpng(all);
         ++(isCommon ? common : other);
@@ -135,7 +138,8 @@ TEST(FastPngReader, DamagedFilesAreRefusedAsLibpngRefusesThem)
     std::vector<std::pair<std::string, QByteArray>> damaged;
     for (const qsizetype chunk : ChunkOffsets(whole)) { // every critical chunk's CRC
         QByteArray bad = whole;
-        const auto length = static_cast<qsizetype>(static_cast<unsigned char>(bad[chunk + 2]) << 8 | static_cast<unsigned char>(bad[chunk + 3]));
+        const auto length = static_cast<qsizetype>(
+            static_cast<unsigned char>(bad[chunk + 2]) << 8 | static_cast<unsigned char>(bad[chunk + 3]));
         bad[chunk + 8 + length] = static_cast<char>(bad[chunk + 8 + length] ^ 0x10);
         damaged.push_back({"CRC of the chunk at " + std::to_string(chunk), bad});
     }
@@ -201,8 +205,8 @@ struct Banded {
     bool accepted = false;
     std::int32_t refusedAt = -1; // rows handed out before the call that refused (the height when finish did)
     Failure why;
-    QImage image;              // the rows handed out, as ARGB32
-    bool paddingKept = true;   // no word written between a line's end and the next line
+    QImage image; // the rows handed out, as ARGB32
+    bool paddingKept = true; // no word written between a line's end and the next line
 };
 
 Banded ReadInBands(const QByteArray& bytes, const std::vector<std::int32_t>& bands)
@@ -245,7 +249,8 @@ Banded ReadInBands(const QByteArray& bytes, const std::vector<std::int32_t>& ban
     return result;
 }
 
-const std::vector<std::vector<std::int32_t>> kBandings = {{}, {1, 3, 7}, {1, 0, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {5, 9}};
+const std::vector<std::vector<std::int32_t>> kBandings = {
+    {}, {1, 3, 7}, {1, 0, 2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, {5, 9}};
 
 TEST(FastPngRowReader, AnyBandingGivesTheWholeImagesPixels)
 {
@@ -257,7 +262,8 @@ TEST(FastPngRowReader, AnyBandingGivesTheWholeImagesPixels)
     for (const int colorType : {0, 2, 4, 6})
         for (const auto& size : sizes)
             for (const bool allPaeth : {false, true}) {
-                fixtures::FilteredPng png = Png(size[0], size[1], colorType, size[0] + static_cast<std::uint32_t>(colorType));
+                fixtures::FilteredPng png =
+                    Png(size[0], size[1], colorType, size[0] + static_cast<std::uint32_t>(colorType));
                 g_filterShift = colorType;
                 png.filterOf = allPaeth ? [](std::uint32_t) { return 4; } : ShiftedFilter;
                 png.idatSizes = {100000, 7, 300000};
@@ -266,8 +272,8 @@ TEST(FastPngRowReader, AnyBandingGivesTheWholeImagesPixels)
                 ASSERT_FALSE(all.fast.failure) << qPrintable(all.fast.failure.detail);
                 ASSERT_FALSE(all.libpng.failure) << qPrintable(all.libpng.failure.detail);
                 for (std::size_t b = 0; b < kBandings.size(); ++b) {
-                    SCOPED_TRACE(testing::Message() << "type " << colorType << ", " << size[0] << "x" << size[1] << ", banding " << b
-                                                    << (allPaeth ? ", all Paeth" : ""));
+                    SCOPED_TRACE(testing::Message() << "type " << colorType << ", " << size[0] << "x" << size[1]
+                                                    << ", banding " << b << (allPaeth ? ", all Paeth" : ""));
                     const Banded banded = ReadInBands(bytes, kBandings[b]);
                     ASSERT_TRUE(banded.accepted) << qPrintable(banded.why.detail);
                     EXPECT_TRUE(banded.image == all.libpng.image);
@@ -408,8 +414,8 @@ QByteArray AdlerInItsOwnIdat(const QByteArray& png, bool wrong)
     }
     QByteArray adler = stream.right(4);
     if (wrong) adler[3] = static_cast<char>(adler[3] ^ 0x01);
-    return png.left(8) + before + fixtures::PngChunk("IDAT", stream.left(stream.size() - 4)) + fixtures::PngChunk("IDAT", adler)
-         + after;
+    return png.left(8) + before + fixtures::PngChunk("IDAT", stream.left(stream.size() - 4))
+        + fixtures::PngChunk("IDAT", adler) + after;
 }
 
 TEST(LibpngReader, AWrongChecksumAtTheEndIsDamageInEveryLayout)

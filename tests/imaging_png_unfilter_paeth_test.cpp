@@ -49,11 +49,13 @@ std::uint8_t Predictor(int a, int b, int c)
     return static_cast<std::uint8_t>(pb <= pc ? b : c);
 }
 
-std::vector<std::uint8_t> PaethFiltered(const std::vector<std::uint8_t>& row, const std::vector<std::uint8_t>& above, std::size_t bpp)
+std::vector<std::uint8_t> PaethFiltered(
+    const std::vector<std::uint8_t>& row, const std::vector<std::uint8_t>& above, std::size_t bpp)
 {
     std::vector<std::uint8_t> out(row.size());
     for (std::size_t i = 0; i < row.size(); ++i)
-        out[i] = static_cast<std::uint8_t>(row[i] - Predictor(i >= bpp ? row[i - bpp] : 0, above[i], i >= bpp ? above[i - bpp] : 0));
+        out[i] = static_cast<std::uint8_t>(
+            row[i] - Predictor(i >= bpp ? row[i - bpp] : 0, above[i], i >= bpp ? above[i - bpp] : 0));
     return out;
 }
 
@@ -80,14 +82,16 @@ TEST(PaethKernels, EveryPathGivesEveryByteTripleTheFormatsPredictor)
                 p[i] = i / bpp % 2 ? v : u;
                 x[i] = static_cast<std::uint8_t>(i / bpp / 2);
             }
-            const std::vector<std::uint8_t> pFiltered = PaethFiltered(p, previous, bpp), xFiltered = PaethFiltered(x, p, bpp);
+            const std::vector<std::uint8_t> pFiltered = PaethFiltered(p, previous, bpp),
+                                            xFiltered = PaethFiltered(x, p, bpp);
             for (const PaethPath path : kPaethPaths) {
                 if (!ForcePaethPathForTesting(path)) continue;
                 first = pFiltered;
                 second = xFiltered;
                 UnfilterPaethRow(first.data(), previous.data(), rowBytes, static_cast<int>(bpp));
                 UnfilterPaethRow(second.data(), p.data(), rowBytes, static_cast<int>(bpp));
-                ASSERT_TRUE(first == p && second == x) << PaethPathName(path) << ", " << bpp << " bytes a pixel, rows " << 2 * rows;
+                ASSERT_TRUE(first == p && second == x)
+                    << PaethPathName(path) << ", " << bpp << " bytes a pixel, rows " << 2 * rows;
                 first = pFiltered;
                 second = xFiltered;
                 UnfilterPaethRowPair(first.data(), second.data(), previous.data(), rowBytes, static_cast<int>(bpp));
@@ -120,20 +124,23 @@ TEST_P(OnEachPaethPath, EveryFilterAndPixelSizeGivesLibpngsPixels)
 {
     std::vector<std::uint32_t> widths;
     for (std::uint32_t w = 1; w <= 20; ++w) widths.push_back(w);
-    for (const std::uint32_t w : {31u, 32u, 33u, 47u, 48u, 49u, 50u, 63u, 64u, 65u, 66u, 129u, 301u}) widths.push_back(w);
+    for (const std::uint32_t w : {31u, 32u, 33u, 47u, 48u, 49u, 50u, 63u, 64u, 65u, 66u, 129u, 301u})
+        widths.push_back(w);
     for (const int colorType : {0, 4, 2, 6})
         for (const std::uint32_t width : widths)
             for (g_filter = 0; g_filter <= 5; ++g_filter)
                 for (const bool smooth : {false, true}) {
                     if (smooth && g_filter < 4) continue; // ties matter to Paeth only
-                    SCOPED_TRACE(testing::Message() << "type " << colorType << ", width " << width << ", filter "
-                                                    << (g_filter < 5 ? std::to_string(g_filter) : "by row") << (smooth ? ", smooth" : ""));
+                    SCOPED_TRACE(testing::Message()
+                        << "type " << colorType << ", width " << width << ", filter "
+                        << (g_filter < 5 ? std::to_string(g_filter) : "by row") << (smooth ? ", smooth" : ""));
                     fixtures::FilteredPng png;
                     png.width = width;
                     png.height = 5;
                     png.colorType = colorType;
                     const std::size_t bpp = colorType == 0 ? 1 : colorType == 4 ? 2 : colorType == 2 ? 3 : 4;
-                    png.pixels = fixtures::RandomBytes(width * 5 * bpp, width * 7 + static_cast<std::uint32_t>(g_filter));
+                    png.pixels =
+                        fixtures::RandomBytes(width * 5 * bpp, width * 7 + static_cast<std::uint32_t>(g_filter));
                     if (smooth) // few values: ties everywhere
                         for (std::uint8_t& v : png.pixels) v = static_cast<std::uint8_t>(250 + v % 3);
                     png.filterOf = FilterOfRow;
@@ -154,7 +161,8 @@ TEST(RowConversion, Ssse3GivesThePlainLoopsWordsAtEveryWidth)
         for (std::uint32_t width = 0; width <= 40; ++width) {
             std::vector<std::uint32_t> plain(width + 2, 0x5A5A5A5Au), shuffled(width + 2, 0x5A5A5A5Au);
             ConvertRowToArgbPlain(colorType, bytes.data(), plain.data() + 1, width);
-            (colorType == 2 ? ConvertRgbRowToArgbSsse3 : ConvertRgbaRowToArgbSsse3)(bytes.data(), shuffled.data() + 1, width);
+            (colorType == 2 ? ConvertRgbRowToArgbSsse3 : ConvertRgbaRowToArgbSsse3)(
+                bytes.data(), shuffled.data() + 1, width);
             ASSERT_EQ(plain, shuffled) << "colour type " << colorType << ", width " << width;
         }
     // One pixel spelled out: R, G, B (, A) bytes become 0xAARRGGBB.

@@ -46,7 +46,8 @@ TEST_F(SaveHostile, LinksAndSpecialFilesAtTheTargetAreRefusedAndLeftAlone)
         SCOPED_TRACE(name);
         const mGdip::Failure failure = SaveTo(out + QLatin1Char('/') + QLatin1String(name));
         EXPECT_EQ(failure.kind, FailureKind::TargetNotRegularFile);
-        EXPECT_TRUE(mGdip::Describe(failure).contains(QStringLiteral("symbolic link"))) << qPrintable(mGdip::Describe(failure));
+        EXPECT_TRUE(mGdip::Describe(failure).contains(QStringLiteral("symbolic link")))
+            << qPrintable(mGdip::Describe(failure));
     }
     EXPECT_EQ(testsupport::EntriesOf(out), before); // no temporary file left either
     EXPECT_EQ(testsupport::ReadBytes(outside), QByteArray("precious"));
@@ -64,7 +65,8 @@ TEST_F(SaveHostile, EveryFolderProblemHasItsKind)
     EXPECT_EQ(SaveTo(path(QStringLiteral("taken.png"))).kind, FailureKind::TargetIsFolder);
     EXPECT_EQ(SaveTo(path(QStringLiteral(".."))).kind, FailureKind::NoFileName);
     EXPECT_EQ(SaveTo(QString()).kind, FailureKind::NoFileName);
-    EXPECT_TRUE(mGdip::Describe(SaveTo(path(QStringLiteral("plain/out.png")))).endsWith(QStringLiteral("is not a folder")));
+    EXPECT_TRUE(
+        mGdip::Describe(SaveTo(path(QStringLiteral("plain/out.png")))).endsWith(QStringLiteral("is not a folder")));
     EXPECT_EQ(testsupport::EntriesOf(folder()), (QStringList{QStringLiteral("plain"), QStringLiteral("taken.png")}));
 }
 
@@ -74,7 +76,7 @@ TEST_F(SaveHostile, ReplacingAFileKeepsItsPermissions)
     ASSERT_TRUE(testsupport::WriteBytes(target, "old"));
     ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0640), 0);
     ASSERT_EQ(SaveTo(target).kind, FailureKind::None);
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
@@ -88,7 +90,8 @@ TEST_F(SaveHostile, ExtremeShapesSaveAndReloadExactly)
         const QImage image = testsupport::RandomArgb(size.width(), size.height(), 4);
         const QString file = path(QStringLiteral("shape.png"));
         QString reason;
-        ASSERT_EQ(mGdip::SaveImageAsPng(mGdip::Image(image), file, &reason), mGdip::ImagingStatus::Ok) << qPrintable(reason);
+        ASSERT_EQ(mGdip::SaveImageAsPng(mGdip::Image(image), file, &reason), mGdip::ImagingStatus::Ok)
+            << qPrintable(reason);
         const mGdip::LoadedImage loaded = mGdip::LoadImageFile(file);
         ASSERT_EQ(loaded.status, mGdip::ImagingStatus::Ok) << qPrintable(loaded.reason);
         ASSERT_EQ(loaded.image.qimage().size(), size);

@@ -26,8 +26,7 @@ protected:
     {
         const QString file = path(name);
         QString reason;
-        ASSERT_EQ(mGdip::SaveImageAsPng(mGdip::Image(source), file, &reason), ImagingStatus::Ok)
-            << qPrintable(reason);
+        ASSERT_EQ(mGdip::SaveImageAsPng(mGdip::Image(source), file, &reason), ImagingStatus::Ok) << qPrintable(reason);
         const auto header = testsupport::ReadPngHeader(testsupport::ReadBytes(file));
         EXPECT_EQ(header.bitDepth, 8);
         EXPECT_EQ(header.colorType, 6); // RGBA
@@ -106,7 +105,7 @@ TEST_F(ImagingSave, NewFileIsReadableByOthersAsUsual)
     const ImagingStatus status = mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(2, 2, 3)), file);
     ::umask(old);
     ASSERT_EQ(status, ImagingStatus::Ok);
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u) << std::oct << (info.st_mode & 0777);
 }
@@ -115,8 +114,8 @@ TEST_F(ImagingSave, MissingFolderFailsAndWritesNothing)
 {
     QString reason;
     const QString target = path(QStringLiteral("no/such/folder/out.png"));
-    EXPECT_NE(mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(2, 2, 1)), target, &reason),
-              ImagingStatus::Ok);
+    EXPECT_NE(
+        mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(2, 2, 1)), target, &reason), ImagingStatus::Ok);
     EXPECT_FALSE(reason.isEmpty());
     EXPECT_TRUE(testsupport::EntriesOf(folder()).isEmpty());
 }
@@ -128,12 +127,12 @@ TEST_F(ImagingSave, NullImageAndEmptyPathAreRefused)
     EXPECT_NE(mGdip::SaveImageAsPng(mGdip::Image(), target, &reason), ImagingStatus::Ok);
     EXPECT_FALSE(reason.isEmpty());
     reason.clear();
-    EXPECT_NE(mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(1, 1, 1)), QString(), &reason),
-              ImagingStatus::Ok);
+    EXPECT_NE(
+        mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(1, 1, 1)), QString(), &reason), ImagingStatus::Ok);
     EXPECT_FALSE(reason.isEmpty());
     // A trailing slash names a folder, not a file.
     EXPECT_NE(mGdip::SaveImageAsPng(mGdip::Image(testsupport::RandomArgb(1, 1, 1)), folder() + QStringLiteral("/")),
-              ImagingStatus::Ok);
+        ImagingStatus::Ok);
     EXPECT_TRUE(testsupport::EntriesOf(folder()).isEmpty());
 }
 

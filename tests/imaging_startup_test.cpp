@@ -63,7 +63,7 @@ TEST_F(ImagingStartup, FailureShowsTheMessageThroughThePresenter)
     });
 
     const ImagingStatus status = mGdip::StartImaging(true, false, QStringLiteral("cannot start imaging"),
-                                                     mGdip::kCriticalMessageStyle, QStringLiteral("Chromobrisk"));
+        mGdip::kCriticalMessageStyle, QStringLiteral("Chromobrisk"));
     EXPECT_NE(status, ImagingStatus::Ok);
     EXPECT_EQ(mGdip::ImagingToken(), 0u);
     EXPECT_EQ(calls, 1);
@@ -103,11 +103,10 @@ TEST_F(ImagingStartupDeathTest, ExitOnFailureEndsTheProcessWithAFailureCode)
             mGdip::ShutdownImaging();
             mGdip::SetPlatformProbeForTesting([] { return false; });
             mGdip::StartImaging(true, true, QStringLiteral("imaging is unavailable"), mGdip::kCriticalMessageStyle,
-                                QStringLiteral("Chromobrisk"));
+                QStringLiteral("Chromobrisk"));
             std::_Exit(0); // reached only when the failure did not end the process
         },
-        [](int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; },
-        "imaging is unavailable");
+        [](int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }, "imaging is unavailable");
 }
 
 TEST_F(ImagingStartup, LoadAndSaveRefuseWhileShutDown)

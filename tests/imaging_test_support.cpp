@@ -20,7 +20,7 @@ bool WriteBytesAt(const QByteArray& bytesOfPath, const QByteArray& bytes)
     FILE* file = std::fopen(bytesOfPath.constData(), "wb");
     if (!file) return false;
     const bool wrote = std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), file)
-                    == static_cast<std::size_t>(bytes.size());
+        == static_cast<std::size_t>(bytes.size());
     return std::fclose(file) == 0 && wrote;
 }
 
@@ -32,8 +32,7 @@ QByteArray ReadBytes(const QString& path)
 
 QStringList EntriesOf(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 bool SaveWithQt(const QImage& image, const QString& path, const char* format, int quality)

@@ -30,10 +30,7 @@ std::vector<std::uint32_t> Sweep(std::uint32_t base, int shift)
     return row;
 }
 
-std::uint32_t Pack(int a, int r, int g, int b)
-{
-    return static_cast<std::uint32_t>(MakeArgb(a, r, g, b));
-}
+std::uint32_t Pack(int a, int r, int g, int b) { return static_cast<std::uint32_t>(MakeArgb(a, r, g, b)); }
 
 // Keys for the sweeps, one per k; they differ per channel, so a mixed-up
 // channel shows. The key's alpha is also the alpha of the swept pixels.
@@ -85,21 +82,21 @@ void ForRandomRows(Check check)
     for (int round = 0; round < 2000; ++round) {
         const ArgbChannels key{channel(random), channel(random), channel(random), channel(random)};
         const std::int32_t t = round % 3 == 0 ? kTolerances[round / 3 % 7] : channel(random);
-        const ChannelDeltas d{channel(random) - key.A, channel(random) - key.R, channel(random) - key.G,
-                              channel(random) - key.B};
+        const ChannelDeltas d{
+            channel(random) - key.A, channel(random) - key.R, channel(random) - key.G, channel(random) - key.B};
         for (auto& v : row) {
             const std::uint32_t any = pixel(random);
             const std::uint32_t near = Pack(std::clamp(key.A + channel(random) % 61 - 30, 0, 255),
-                                            std::clamp(key.R + channel(random) % 61 - 30, 0, 255),
-                                            std::clamp(key.G + channel(random) % 61 - 30, 0, 255),
-                                            std::clamp(key.B + channel(random) % 61 - 30, 0, 255));
+                std::clamp(key.R + channel(random) % 61 - 30, 0, 255),
+                std::clamp(key.G + channel(random) % 61 - 30, 0, 255),
+                std::clamp(key.B + channel(random) % 61 - 30, 0, 255));
             v = (any & 1) ? any : near;
         }
         check(PassParameters{key, t, d}, row);
     }
 }
 
-class KernelEquivalence : public testing_support::OnEachSimdPath {};
+class KernelEquivalence : public testing_support::OnEachSimdPath { };
 CHROMOBRISK_ON_EACH_SIMD_PATH(KernelEquivalence);
 
 TEST_P(KernelEquivalence, SimpleRemovalForEveryChannelAndKey)
@@ -218,7 +215,7 @@ void ExpectStatementForEveryChannelAndKey(KeyFor keyFor, Reference reference)
             const PassParameters p = keyFor(k, t);
             for (int shift : {0, 8, 16, 24})
                 ExpectStatementOnRow<Pass>(p, Sweep(Pack(p.key.A, p.key.R, p.key.G, p.key.B), shift),
-                                           [&](std::uint32_t v) { return reference(v, p); });
+                    [&](std::uint32_t v) { return reference(v, p); });
         }
 }
 
@@ -235,8 +232,8 @@ std::uint32_t ReferenceAlpha(std::uint32_t v, const PassParameters& p)
 std::uint32_t ReferenceReplacement(std::uint32_t v, const PassParameters& p)
 {
     const ChannelDeltas& d = p.deltas;
-    return reference::ColorReplacement(v, p.key.A, p.key.R, p.key.G, p.key.B, d.alpha, d.red, d.green, d.blue,
-                                       p.tolerance);
+    return reference::ColorReplacement(
+        v, p.key.A, p.key.R, p.key.G, p.key.B, d.alpha, d.red, d.green, d.blue, p.tolerance);
 }
 
 TEST(OnePixelStatements, AgreeWithTheTranscriptionForEveryChannelAndKey)
@@ -254,8 +251,8 @@ TEST(OnePixelStatements, AlphaRestoringAgreesWithTheTranscriptionOverWholeColorC
         for (int r = 0; r < 256; ++r)
             for (int g = 0; g < 256; ++g) {
                 for (int b = 0; b < 256; ++b) row[static_cast<std::size_t>(b)] = Pack(255, r, g, b);
-                ExpectStatementOnRow<AlphaRestoringRemovalPass>(p, row,
-                                                                [&](std::uint32_t v) { return ReferenceAlpha(v, p); });
+                ExpectStatementOnRow<AlphaRestoringRemovalPass>(
+                    p, row, [&](std::uint32_t v) { return ReferenceAlpha(v, p); });
             }
     }
 }

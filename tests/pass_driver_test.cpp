@@ -27,11 +27,11 @@ TEST(PassDriver, ToleranceChangedDuringAYieldReachesOnlyTheRowsNotYetVisited)
     const ArgbChannels key{255, 0x10, 0x20, 0x30};
     std::int32_t tolerance = 30;
     int yields = 0;
-    const PassOutcome outcome = RunPassCommand(
-        kSimpleRemoval, {source.view(), work.view(), EveryChunk([&] {
-                             if (++yields == 2) tolerance = 0; // after rows 0 and 1
-                             return true;
-                         })},
+    const PassOutcome outcome = RunPassCommand(kSimpleRemoval, {source.view(), work.view(), EveryChunk([&] {
+                                                                    if (++yields == 2)
+                                                                        tolerance = 0; // after rows 0 and 1
+                                                                    return true;
+                                                                })},
         7, 6, key, tolerance, {});
     EXPECT_EQ(outcome, PassOutcome::Completed);
     EXPECT_EQ(yields, 6);
@@ -50,10 +50,10 @@ TEST(PassDriver, KeyPickedDuringAYieldMovesTheWindowForLaterRows)
                                         if (++yields == 1) key = {255, 255, 255, 255};
                                         return true;
                                     })},
-                   3, 4, key, tolerance, {});
-    EXPECT_EQ(work.at(0, 0), 0u);   // old key removed in row 0
+        3, 4, key, tolerance, {});
+    EXPECT_EQ(work.at(0, 0), 0u); // old key removed in row 0
     EXPECT_EQ(work.at(0, 1), kKey); // kept once the key moved
-    EXPECT_EQ(work.at(2, 3), 0u);   // white removed by the new key
+    EXPECT_EQ(work.at(2, 3), 0u); // white removed by the new key
 }
 
 TEST(PassDriver, ReplacementDeltasStayThoseOfTheStart)
@@ -62,12 +62,11 @@ TEST(PassDriver, ReplacementDeltasStayThoseOfTheStart)
     ArgbChannels key{255, 0x10, 0x20, 0x30};
     ArgbChannels replacement{255, 0x11, 0x22, 0x33};
     const std::int32_t tolerance = 5;
-    RunPassCommand(kColorReplacement,
-                   {source.view(), work.view(), EveryChunk([&] {
-                        replacement = {0, 0, 0, 0}; // an edit during the pass
-                        return true;
-                    })},
-                   2, 3, key, tolerance, replacement);
+    RunPassCommand(kColorReplacement, {source.view(), work.view(), EveryChunk([&] {
+                                           replacement = {0, 0, 0, 0}; // an edit during the pass
+                                           return true;
+                                       })},
+        2, 3, key, tolerance, replacement);
     for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0xFF112233u);
 }
 
@@ -78,9 +77,8 @@ TEST(PassDriver, StoppingLeavesTheUnvisitedPixelsTransparent)
     const ArgbChannels key{255, 255, 255, 255};
     const std::int32_t tolerance = 30;
     int yields = 0;
-    const PassOutcome outcome = RunPassCommand(
-        kSimpleRemoval, {source.view(), work.view(), EveryChunk([&] { return ++yields < 2; })}, 4, 5, key,
-        tolerance, {});
+    const PassOutcome outcome = RunPassCommand(kSimpleRemoval,
+        {source.view(), work.view(), EveryChunk([&] { return ++yields < 2; })}, 4, 5, key, tolerance, {});
     EXPECT_EQ(outcome, PassOutcome::Stopped);
     for (std::int32_t y = 0; y < 5; ++y)
         for (std::int32_t x = 0; x < 4; ++x) EXPECT_EQ(work.at(x, y), y < 2 ? 0xFF000000u : 0u) << x << "," << y;
@@ -91,8 +89,8 @@ TEST(PassDriver, StoppingWithinARowClearsTheRestOfIt)
     PixelBuffer source(10000, 2, kKey), work(10000, 2, 0xABABABABu);
     const ArgbChannels key{255, 0, 0, 0};
     const std::int32_t tolerance = 1;
-    RunPassCommand(kSimpleRemoval, {source.view(), work.view(), EveryChunk([] { return false; })}, 10000, 2, key,
-                   tolerance, {});
+    RunPassCommand(
+        kSimpleRemoval, {source.view(), work.view(), EveryChunk([] { return false; })}, 10000, 2, key, tolerance, {});
     EXPECT_EQ(work.at(0, 0), kKey);
     EXPECT_EQ(work.at(detail::kChunkPixels - 1, 0), kKey);
     EXPECT_EQ(work.at(detail::kChunkPixels, 0), 0u);
@@ -110,7 +108,7 @@ TEST(PassDriver, LongRowsYieldWithinTheRow)
                                         if (++yields == 1) tolerance = 0;
                                         return true;
                                     })},
-                   10000, 2, key, tolerance, {});
+        10000, 2, key, tolerance, {});
     EXPECT_GT(yields, 2);
     EXPECT_EQ(work.at(0, 0), 0u);
     EXPECT_EQ(work.at(9999, 0), kKey);
@@ -123,7 +121,7 @@ TEST(PassDriver, RunsToTheEndWithoutAYieldCallback)
     const ArgbChannels key{255, 0x10, 0x20, 0x30};
     const std::int32_t tolerance = 30;
     EXPECT_EQ(RunPassCommand(kAlphaRestoringRemoval, {source.view(), work.view(), {}}, 3, 3, key, tolerance, {}),
-              PassOutcome::Completed);
+        PassOutcome::Completed);
     // The key itself: alpha from the key's own share, (16² + 32² + 48²) / 765 = 4.69.
     for (std::uint32_t p : work.pixels) EXPECT_EQ(p, 0x05102030u);
 }
@@ -157,8 +155,7 @@ TEST(PassDriver, ACanvasIsPaintedOnceEveryPixelIsWrittenEvenWhenThePassStops)
     const std::int32_t tolerance = 1;
     PaintCanvas canvas(memory.view());
     EXPECT_FALSE(canvas.painted());
-    RunPassCommand(kSimpleRemoval, {source.view(), canvas, EveryChunk([] { return false; })}, 3, 2, key, tolerance,
-                   {});
+    RunPassCommand(kSimpleRemoval, {source.view(), canvas, EveryChunk([] { return false; })}, 3, 2, key, tolerance, {});
     EXPECT_TRUE(canvas.painted());
     EXPECT_EQ(memory.at(2, 0), kKey);
     EXPECT_EQ(memory.at(0, 1), 0u);
@@ -181,7 +178,7 @@ struct InvertingPass {
     }
 };
 
-class PointKernelPaths : public testing_support::OnEachSimdPath {};
+class PointKernelPaths : public testing_support::OnEachSimdPath { };
 CHROMOBRISK_ON_EACH_SIMD_PATH(PointKernelPaths);
 
 TEST_P(PointKernelPaths, AnyPassGetsTheKeyWindowAndTheAlphaZeroRule)
@@ -191,8 +188,8 @@ TEST_P(PointKernelPaths, AnyPassGetsTheKeyWindowAndTheAlphaZeroRule)
     for (std::int32_t y = 0; y < 3; ++y)
         for (std::int32_t x = y; x < 37; x += 5) source.at(x, y) = 0x80F0E0D0u;
     const PassParameters key{{255, 0xF0, 0xE0, 0xD0}, 2, {}};
-    EXPECT_EQ(RunPass<PointKernel<InvertingPass>>({source.view(), work.view(), {}}, 37, 3, key),
-              PassOutcome::Completed);
+    EXPECT_EQ(
+        RunPass<PointKernel<InvertingPass>>({source.view(), work.view(), {}}, 37, 3, key), PassOutcome::Completed);
     for (std::int32_t y = 0; y < 3; ++y)
         for (std::int32_t x = 0; x < 37; ++x) {
             const bool inside = x >= y && (x - y) % 5 == 0;
@@ -209,7 +206,7 @@ TEST(PassDriver, RunPassReadsItsParametersAgainAfterEveryYield)
                                              parameters.key.R = 0; // the window moves away
                                              return true;
                                          })},
-                                        5, 3, parameters);
+        5, 3, parameters);
     EXPECT_EQ(work.at(4, 0), 0x800F1F2Fu);
     EXPECT_EQ(work.at(0, 1), 0u);
 }

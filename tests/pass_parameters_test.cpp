@@ -26,11 +26,11 @@ TEST(DeltasOnto, CarryTheKeyOntoTheReplacement)
 TEST(InKeyWindow, IsStrictAndComparesAlphaOnlyWhenAsked)
 {
     const PassParameters white{{255, 255, 255, 255}, 30, {}};
-    EXPECT_TRUE(InKeyWindow(0xFFE6FAFFu, white, ComparedChannels::RedGreenBlue));  // red 29 away
+    EXPECT_TRUE(InKeyWindow(0xFFE6FAFFu, white, ComparedChannels::RedGreenBlue)); // red 29 away
     EXPECT_FALSE(InKeyWindow(0xFFE1FAFFu, white, ComparedChannels::RedGreenBlue)); // red 30 away
     EXPECT_TRUE(InKeyWindow(0x80FFFFFFu, white, ComparedChannels::RedGreenBlue));
     EXPECT_FALSE(InKeyWindow(0x80FFFFFFu, white, ComparedChannels::All)); // alpha 127 away
-    EXPECT_TRUE(InKeyWindow(0xE2FFFFFFu, white, ComparedChannels::All));  // alpha 29 away
+    EXPECT_TRUE(InKeyWindow(0xE2FFFFFFu, white, ComparedChannels::All)); // alpha 29 away
     EXPECT_FALSE(InKeyWindow(0xFFFFFFFFu, {{255, 255, 255, 255}, 0, {}}, ComparedChannels::All));
 }
 

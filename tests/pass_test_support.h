@@ -18,9 +18,14 @@ struct PixelBuffer {
     std::vector<std::uint32_t> pixels;
 
     PixelBuffer(std::int32_t w, std::int32_t h, std::uint32_t fill = 0)
-        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
+        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill)
+    {
+    }
 
-    std::uint32_t& at(std::int32_t x, std::int32_t y) { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    std::uint32_t& at(std::int32_t x, std::int32_t y)
+    {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+    }
     passes::PixelView view() { return {pixels.data(), width, width, height}; }
 };
 
@@ -64,10 +69,10 @@ inline std::string SimdPathName(const ::testing::TestParamInfo<passes::detail::S
     return "Unknown";
 }
 
-#define CHROMOBRISK_ON_EACH_SIMD_PATH(Fixture)                                                                   \
-    INSTANTIATE_TEST_SUITE_P(Paths, Fixture,                                                                  \
-                             ::testing::Values(passes::detail::SimdPath::Scalar, passes::detail::SimdPath::Sse2, \
-                                               passes::detail::SimdPath::Avx2),                               \
-                             testing_support::SimdPathName)
+#define CHROMOBRISK_ON_EACH_SIMD_PATH(Fixture)                                                                         \
+    INSTANTIATE_TEST_SUITE_P(Paths, Fixture,                                                                           \
+        ::testing::Values(                                                                                             \
+            passes::detail::SimdPath::Scalar, passes::detail::SimdPath::Sse2, passes::detail::SimdPath::Avx2),         \
+        testing_support::SimdPathName)
 
 } // namespace testing_support

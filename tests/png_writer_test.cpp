@@ -28,7 +28,7 @@ using imaging::png::FilteredRowBytes;
 
 class MemorySink final : public imaging::ByteSink {
 public:
-    explicit MemorySink(std::size_t failAfter = SIZE_MAX) : failAfter_(failAfter) {}
+    explicit MemorySink(std::size_t failAfter = SIZE_MAX) : failAfter_(failAfter) { }
     bool write(const unsigned char* data, std::size_t size) override
     {
         if (bytes.size() + size > failAfter_) return false;
@@ -54,7 +54,8 @@ QImage DecodeWithLibpng(const QByteArray& png, std::string* why)
     }
     image.format = PNG_FORMAT_BGRA;
     QImage result(static_cast<int>(image.width), static_cast<int>(image.height), QImage::Format_ARGB32);
-    const bool read = png_image_finish_read(&image, nullptr, result.bits(), static_cast<png_int_32>(result.bytesPerLine()), nullptr);
+    const bool read =
+        png_image_finish_read(&image, nullptr, result.bits(), static_cast<png_int_32>(result.bytesPerLine()), nullptr);
     if (!read || image.warning_or_error) {
         *why = image.message;
         png_image_free(&image);
@@ -69,7 +70,10 @@ QImage FlatArt(int width, int height)
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, (x / 7 + y / 5) % 3 == 0 ? 0x00000000u : (x + y) % 11 == 0 ? 0x80FF8000u : 0xFF2050E0u);
+            image.setPixel(x, y,
+                (x / 7 + y / 5) % 3 == 0 ? 0x00000000u
+                    : (x + y) % 11 == 0  ? 0x80FF8000u
+                                         : 0xFF2050E0u);
     return image;
 }
 
@@ -97,8 +101,8 @@ void ExpectReadBackExactly(const QImage& source, const imaging::png::PngWriterSe
 TEST(PngWriter, EveryShapeBandSplitBackendAndFilterReadsBackExactly)
 {
     const QSize shapes[] = {{1, 1}, {1, 77}, {131, 1}, {3, 2}, {5, 9}, {17, 13}, {64, 40}};
-    const FilterChoice filters[] = {FilterChoice::Adaptive, FilterChoice::SubOnly, FilterChoice::UpOnly,
-                                    FilterChoice::AverageOnly};
+    const FilterChoice filters[] = {
+        FilterChoice::Adaptive, FilterChoice::SubOnly, FilterChoice::UpOnly, FilterChoice::AverageOnly};
     for (const QSize shape : shapes)
         for (const bool flat : {false, true}) {
             const QImage source = flat ? FlatArt(shape.width(), shape.height())
@@ -110,9 +114,9 @@ TEST(PngWriter, EveryShapeBandSplitBackendAndFilterReadsBackExactly)
                     for (const FilterChoice filter : filters)
                         for (const int threads : {1, 2}) {
                             SCOPED_TRACE(testing::Message()
-                                         << shape.width() << "x" << shape.height() << (flat ? " flat" : " random")
-                                         << " band bytes " << bandBytes << " backend " << static_cast<int>(backend)
-                                         << " filter " << static_cast<int>(filter) << " threads " << threads);
+                                << shape.width() << "x" << shape.height() << (flat ? " flat" : " random")
+                                << " band bytes " << bandBytes << " backend " << static_cast<int>(backend) << " filter "
+                                << static_cast<int>(filter) << " threads " << threads);
                             imaging::png::PngWriterSettings settings;
                             settings.filter = filter;
                             settings.backend = backend;
@@ -144,8 +148,8 @@ TEST(PngWriter, FailedWritesStopEveryThreadWithTheWritersReason)
     MemorySink whole;
     ASSERT_FALSE(imaging::png::WritePng(source, whole, settings));
     // In the signature, in the header, in the image data, at the very end.
-    for (const std::size_t failAfter : {std::size_t{3}, std::size_t{20}, std::size_t{5000},
-                                        static_cast<std::size_t>(whole.bytes.size()) - 1}) {
+    for (const std::size_t failAfter :
+        {std::size_t{3}, std::size_t{20}, std::size_t{5000}, static_cast<std::size_t>(whole.bytes.size()) - 1}) {
         SCOPED_TRACE(failAfter);
         MemorySink sink(failAfter);
         const imaging::Failure failure = imaging::png::WritePng(source, sink, settings);
@@ -158,7 +162,7 @@ TEST(PngWriter, FailedWritesStopEveryThreadWithTheWritersReason)
 // rows of each commit in turn (cycled, cut to what the room holds); odd
 // pieces are committed in place instead of through the writer's room.
 QByteArray StreamInPieces(const QImage& source, const imaging::png::PngWriterSettings& settings,
-                          const std::vector<std::int32_t>& pieces, bool alternate)
+    const std::vector<std::int32_t>& pieces, bool alternate)
 {
     MemorySink sink;
     imaging::png::PngStreamWriter writer(sink, source.width(), source.height(), settings);
@@ -171,9 +175,8 @@ QByteArray StreamInPieces(const QImage& source, const imaging::png::PngWriterSet
         const std::int32_t count = std::min(room, pieces[i % pieces.size()]);
         const auto* from = reinterpret_cast<const std::uint32_t*>(source.constScanLine(y));
         const imaging::Failure failure = alternate && i % 2
-                                             ? writer.rows().commitInPlace(from, width, count)
-                                             : (std::copy(from, from + width * static_cast<std::size_t>(count), rows),
-                                                writer.rows().commit(count));
+            ? writer.rows().commitInPlace(from, width, count)
+            : (std::copy(from, from + width * static_cast<std::size_t>(count), rows), writer.rows().commit(count));
         if (failure) return {};
         y += count;
     }
@@ -183,8 +186,8 @@ QByteArray StreamInPieces(const QImage& source, const imaging::png::PngWriterSet
 TEST(PngStreamWriter, RowsInUnevenPiecesReadBackExactly)
 {
     // The wide ones give bands large enough to be shared between threads.
-    const QImage sources[] = {testsupport::RandomArgb(37, 61, 2), FlatArt(200, 90), testsupport::RandomArgb(2400, 40, 6),
-                              FlatArt(2400, 50)};
+    const QImage sources[] = {
+        testsupport::RandomArgb(37, 61, 2), FlatArt(200, 90), testsupport::RandomArgb(2400, 40, 6), FlatArt(2400, 50)};
     for (const QImage& source : sources)
         for (const int threads : {1, 2})
             for (const bool alternate : {false, true}) {
@@ -215,7 +218,8 @@ TEST(PngStreamWriter, FailuresAndAbandonedFilesEndEveryThread)
         imaging::png::PngStreamWriter writer(sink, 1700, 200, settings);
         imaging::Failure failure;
         for (std::int32_t y = 0; !failure && y < 200; y += 10)
-            failure = writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10);
+            failure =
+                writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10);
         if (!failure) failure = writer.finish();
         EXPECT_TRUE(failure);
         EXPECT_EQ(writer.failure().detail, QStringLiteral("the file could not be written"));
@@ -229,14 +233,15 @@ TEST(PngStreamWriter, FailuresAndAbandonedFilesEndEveryThread)
         MemorySink sink;
         imaging::png::PngStreamWriter writer(sink, 1700, 200, settings);
         for (std::int32_t y = 0; y < rows; y += 10)
-            ASSERT_FALSE(writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10));
+            ASSERT_FALSE(
+                writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(source.constScanLine(y)), 1700, 10));
         EXPECT_FALSE(writer.failure());
     }
 }
 
 // The residues as the PNG format defines them, one byte at a time.
-std::vector<std::uint8_t> ReferenceFilter(const std::vector<std::uint32_t>& row, const std::vector<std::uint32_t>* above,
-                                          int type)
+std::vector<std::uint8_t> ReferenceFilter(
+    const std::vector<std::uint32_t>& row, const std::vector<std::uint32_t>* above, int type)
 {
     auto bytes = [](const std::vector<std::uint32_t>* pixels, std::size_t i) -> int {
         if (!pixels) return 0;
@@ -282,17 +287,20 @@ TEST(PngRowFilter, MatchesTheFormatsDefinitionForEveryWidthAndChoice)
                 row = above;
             }
             for (const bool first : {false, true}) {
-                SCOPED_TRACE(testing::Message() << "width " << width << " trial " << trial << (first ? " first row" : ""));
+                SCOPED_TRACE(
+                    testing::Message() << "width " << width << " trial " << trial << (first ? " first row" : ""));
                 const auto* aboveRow = first ? nullptr : &above;
                 const FilterChoice only[3] = {FilterChoice::SubOnly, FilterChoice::UpOnly, FilterChoice::AverageOnly};
                 std::vector<std::uint8_t> out(1 + 4 * width), cheapest;
                 for (int type = 1; type <= 3; ++type) {
                     const auto expected = ReferenceFilter(row, aboveRow, type);
-                    imaging::png::FilterRow(row.data(), first ? nullptr : above.data(), width, only[type - 1], out.data());
+                    imaging::png::FilterRow(
+                        row.data(), first ? nullptr : above.data(), width, only[type - 1], out.data());
                     EXPECT_EQ(out, expected) << "filter " << type;
                     if (cheapest.empty() || Cost(expected) < Cost(cheapest)) cheapest = expected;
                 }
-                imaging::png::FilterRow(row.data(), first ? nullptr : above.data(), width, FilterChoice::Adaptive, out.data());
+                imaging::png::FilterRow(
+                    row.data(), first ? nullptr : above.data(), width, FilterChoice::Adaptive, out.data());
                 EXPECT_EQ(out, cheapest);
             }
         }
@@ -363,8 +371,10 @@ TEST(DeflateBands, WithoutABackendEachBandKeepsTheSmallerStream)
         }
         std::vector<std::uint8_t> chosen, fast, thorough;
         ASSERT_TRUE(imaging::deflate::BandDeflater().compress(filtered.data(), filtered.size(), true, chosen));
-        ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Fast).compress(filtered.data(), filtered.size(), true, fast));
-        ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Thorough).compress(filtered.data(), filtered.size(), true, thorough));
+        ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Fast)
+                        .compress(filtered.data(), filtered.size(), true, fast));
+        ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Thorough)
+                        .compress(filtered.data(), filtered.size(), true, thorough));
         if (image == &noise) {
             EXPECT_EQ(chosen, fast);
         }

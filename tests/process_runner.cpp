@@ -7,7 +7,7 @@
 namespace testsupport {
 
 ProcessResult RunProcess(const QString& program, const QStringList& args, const QString& folder,
-                         const QProcessEnvironment& environment, std::chrono::minutes timeout)
+    const QProcessEnvironment& environment, std::chrono::minutes timeout)
 {
     QProcess process;
     process.setWorkingDirectory(folder);

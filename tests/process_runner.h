@@ -19,7 +19,7 @@ struct ProcessResult {
 // Runs `program` in `folder`. One still running after `timeout` is killed and
 // fails the test: a guard against a hung program, not a measure of speed.
 ProcessResult RunProcess(const QString& program, const QStringList& args, const QString& folder,
-                         const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-                         std::chrono::minutes timeout = std::chrono::minutes(10));
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+    std::chrono::minutes timeout = std::chrono::minutes(10));
 
 } // namespace testsupport

@@ -47,8 +47,7 @@ inline Channel UnblendChannel(double a, Channel c, Channel k)
     return static_cast<Channel>(std::nearbyint(v));
 }
 
-inline std::uint32_t AlphaRestoringRemoval(std::uint32_t v, Channel kR, Channel kG, Channel kB,
-                                           std::int32_t t)
+inline std::uint32_t AlphaRestoringRemoval(std::uint32_t v, Channel kR, Channel kG, Channel kB, std::int32_t t)
 {
     Channel R, G, B;
     passes::SplitArgbRgb(static_cast<Argb>(v), R, G, B);
@@ -64,13 +63,12 @@ inline std::uint32_t AlphaRestoringRemoval(std::uint32_t v, Channel kR, Channel 
     if (a > 255) a = 255;
     const auto n = static_cast<Channel>(std::nearbyint(a));
     if (n == 0) return 0;
-    return PaintOnFresh(passes::MakeArgb(n, UnblendChannel(a, R, kR), UnblendChannel(a, G, kG),
-                                         UnblendChannel(a, B, kB)));
+    return PaintOnFresh(
+        passes::MakeArgb(n, UnblendChannel(a, R, kR), UnblendChannel(a, G, kG), UnblendChannel(a, B, kB)));
 }
 
-inline std::uint32_t ColorReplacement(std::uint32_t v, Channel kA, Channel kR, Channel kG, Channel kB,
-                                      std::int32_t dA, std::int32_t dR, std::int32_t dG,
-                                      std::int32_t dB, std::int32_t t)
+inline std::uint32_t ColorReplacement(std::uint32_t v, Channel kA, Channel kR, Channel kG, Channel kB, std::int32_t dA,
+    std::int32_t dR, std::int32_t dG, std::int32_t dB, std::int32_t t)
 {
     Channel A, R, G, B;
     passes::SplitArgb(static_cast<Argb>(v), A, R, G, B);
@@ -96,7 +94,9 @@ inline std::uint32_t UnblendFromKey(std::uint32_t v, Channel kR, Channel kG, Cha
     };
     const double alpha = std::max({share(R, kR), share(G, kG), share(B, kB)});
     if (alpha == 0) return 0;
-    const auto rounded = [](double value) { return static_cast<Channel>(std::clamp(std::nearbyint(value), 0.0, 255.0)); };
+    const auto rounded = [](double value) {
+        return static_cast<Channel>(std::clamp(std::nearbyint(value), 0.0, 255.0));
+    };
     const auto channel = [&](Channel c, Channel k) { return rounded(k + (c - k) / alpha); };
     const Channel a = rounded(alpha * A);
     if (a == 0) return 0;
@@ -107,10 +107,11 @@ inline std::uint32_t UnblendFromKey(std::uint32_t v, Channel kR, Channel kG, Cha
 // removed (alpha 0), the larger of the two distances, un-blended from its
 // source pixel; the others as the pass left them. Row after row, pixel by pixel.
 inline std::vector<std::uint32_t> Defringe(const std::vector<std::uint32_t>& source,
-                                           const std::vector<std::uint32_t>& passed, int width, int height,
-                                           Channel kR, Channel kG, Channel kB, int radius)
+    const std::vector<std::uint32_t>& passed, int width, int height, Channel kR, Channel kG, Channel kB, int radius)
 {
-    const auto at = [width](int x, int y) { return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x); };
+    const auto at = [width](int x, int y) {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x);
+    };
     std::vector<std::uint32_t> out = passed;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {

@@ -42,13 +42,13 @@ TEST(SimpleRemoval, ToleranceZeroRemovesNothingAndOneOnlyExactMatches)
     EXPECT_EQ(Simple(0xFF203040u, 0x20, 0x30, 0x40, 1), 0u);
     EXPECT_EQ(Simple(0xFF203041u, 0x20, 0x30, 0x40, 1), 0xFF203041u);
     EXPECT_EQ(Simple(0xFF000000u, 0, 0, 0, 255), 0u);
-    EXPECT_EQ(Simple(0xFFFEFEFEu, 0, 0, 0, 255), 0u);          // 254 away, tolerance 255
+    EXPECT_EQ(Simple(0xFFFEFEFEu, 0, 0, 0, 255), 0u); // 254 away, tolerance 255
     EXPECT_EQ(Simple(0xFFFF0000u, 0, 0, 0, 255), 0xFFFF0000u); // 255 away stays
 }
 
 TEST(SimpleRemoval, AlphaTakesNoPartInTheTestAndIsKeptOutside)
 {
-    EXPECT_EQ(Simple(0x80FFFFFFu, 255, 255, 255, 30), 0u);         // alpha 128, color = key
+    EXPECT_EQ(Simple(0x80FFFFFFu, 255, 255, 255, 30), 0u); // alpha 128, color = key
     EXPECT_EQ(Simple(0x80102030u, 255, 255, 255, 30), 0x80102030u); // semi-transparent kept
     // A kept pixel with alpha 0 is stored fully transparent black.
     EXPECT_EQ(Simple(0x00102030u, 255, 255, 255, 30), 0u);

@@ -43,8 +43,8 @@ TEST(VisibleBounds, AgreesWithLookingAtEveryPixelForEveryShape)
                 const int visible = round % 10 == 0 ? 0 : 1 + static_cast<int>(random() % 4);
                 for (int i = 0; i < visible; ++i)
                     image.at(static_cast<std::int32_t>(random() % static_cast<unsigned>(width)),
-                             static_cast<std::int32_t>(random() % static_cast<unsigned>(height))) =
-                        (1 + random() % 255) << 24;
+                        static_cast<std::int32_t>(random() % static_cast<unsigned>(height))) = (1 + random() % 255)
+                        << 24;
                 const PixelRect expected = BoxOfVisible(image);
                 EXPECT_EQ(VisibleBounds(image.view()), expected) << width << " x " << height << " round " << round;
                 EXPECT_EQ(expected.empty(), visible == 0);

@@ -100,7 +100,7 @@ protected:
     {
         const app::AppState& s = form.state();
         return {s.SourceFileName, s.ImageWidth, s.ImageHeight, s.SourceImage.qimage().copy(),
-                form.Pic1->surface().target()->copy(), recorded.messages};
+            form.Pic1->surface().target()->copy(), recorded.messages};
     }
 
     static void ExpectSame(const Opened& a, const Opened& b)

@@ -60,23 +60,27 @@ TEST(WindowKeyboard, PictureBoxesAndTheSliderShowAFocusMarkWhenFocusedByKeyboard
     Recorded recorded;
     Form1 form(TestOptions(recorded));
     // The window becomes active in the loop's turns between the steps.
-    RunWindow(form, {[&] { form.activateWindow(); }, [&] {
-        ASSERT_TRUE(form.isActiveWindow());
-        ASSERT_EQ(QApplication::focusWidget(), form.Pic1);
-        EXPECT_FALSE(Marked(form.Pic1, QPoint(0, 100))) << "focused at start, not by keyboard";
+    RunWindow(form,
+        {[&] { form.activateWindow(); },
+            [&] {
+                ASSERT_TRUE(form.isActiveWindow());
+                ASSERT_EQ(QApplication::focusWidget(), form.Pic1);
+                EXPECT_FALSE(Marked(form.Pic1, QPoint(0, 100))) << "focused at start, not by keyboard";
 
-        QTest::keyClick(form.Pic1, Qt::Key_Tab);
-        ASSERT_EQ(QApplication::focusWidget(), form.Pic2);
-        for (const QPoint at : {QPoint(0, 100), QPoint(1, 100), QPoint(352, 100), QPoint(100, 0), QPoint(100, 351)})
-            EXPECT_TRUE(Marked(form.Pic2, at)) << at.x() << "," << at.y();
-        EXPECT_EQ(form.Pic2->grab().toImage().pixelColor(2, 100), QColor(128, 128, 255)) << "the picture stays whole";
-        EXPECT_FALSE(Marked(form.Pic1, QPoint(0, 100)));
+                QTest::keyClick(form.Pic1, Qt::Key_Tab);
+                ASSERT_EQ(QApplication::focusWidget(), form.Pic2);
+                for (const QPoint at :
+                    {QPoint(0, 100), QPoint(1, 100), QPoint(352, 100), QPoint(100, 0), QPoint(100, 351)})
+                    EXPECT_TRUE(Marked(form.Pic2, at)) << at.x() << "," << at.y();
+                EXPECT_EQ(form.Pic2->grab().toImage().pixelColor(2, 100), QColor(128, 128, 255))
+                    << "the picture stays whole";
+                EXPECT_FALSE(Marked(form.Pic1, QPoint(0, 100)));
 
-        form.HScroll1->setFocus(Qt::TabFocusReason);
-        EXPECT_TRUE(Marked(form.HScroll1, QPoint(0, 8)));
-        EXPECT_TRUE(Marked(form.HScroll1, QPoint(100, form.HScroll1->height() - 1)));
-        EXPECT_FALSE(Marked(form.Pic2, QPoint(0, 100)));
-    }});
+                form.HScroll1->setFocus(Qt::TabFocusReason);
+                EXPECT_TRUE(Marked(form.HScroll1, QPoint(0, 8)));
+                EXPECT_TRUE(Marked(form.HScroll1, QPoint(100, form.HScroll1->height() - 1)));
+                EXPECT_FALSE(Marked(form.Pic2, QPoint(0, 100)));
+            }});
 }
 
 } // namespace

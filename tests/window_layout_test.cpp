@@ -29,18 +29,28 @@ TEST(WindowLayout, EveryControlSitsAtItsPlaceWithItsText)
         QRect geometry;
     };
     const Expected places[] = {
-        {form.Label2, Twips(1560, 240, 2055, 255)},   {form.Label3, Twips(7200, 240, 2175, 255)},
-        {form.Pic1, Twips(120, 480, 5295, 5295)},     {form.Pic2, Twips(5760, 480, 5295, 5295)},
-        {form.Label7, Twips(120, 6000, 2055, 1455)},  {form.Label1, Twips(2400, 6120, 975, 255)},
-        {form.LBCol, Twips(3240, 6075, 2055, 255)},   {form.Label6, Twips(3120, 6600, 615, 255)},
-        {form.TxtCF, Twips(3840, 6555, 615, 270)},    {form.HScroll1, Twips(2400, 6960, 2895, 255)},
-        {form.Label4, Twips(5880, 6120, 1095, 255)},  {form.LbChange, Twips(6720, 6075, 2055, 255)},
-        {form.CmdPickP, Twips(6000, 6840, 1335, 495)}, {form.CmdPick, Twips(7560, 6840, 1335, 495)},
-        {form.CMDSAVE, Twips(9360, 6240, 1455, 855)}, {form.CMDTransP, Twips(1920, 7560, 2055, 495)},
-        {form.CMDARec, Twips(4560, 7560, 2055, 495)}, {form.CMDChange, Twips(7200, 7560, 2055, 495)},
+        {form.Label2, Twips(1560, 240, 2055, 255)},
+        {form.Label3, Twips(7200, 240, 2175, 255)},
+        {form.Pic1, Twips(120, 480, 5295, 5295)},
+        {form.Pic2, Twips(5760, 480, 5295, 5295)},
+        {form.Label7, Twips(120, 6000, 2055, 1455)},
+        {form.Label1, Twips(2400, 6120, 975, 255)},
+        {form.LBCol, Twips(3240, 6075, 2055, 255)},
+        {form.Label6, Twips(3120, 6600, 615, 255)},
+        {form.TxtCF, Twips(3840, 6555, 615, 270)},
+        {form.HScroll1, Twips(2400, 6960, 2895, 255)},
+        {form.Label4, Twips(5880, 6120, 1095, 255)},
+        {form.LbChange, Twips(6720, 6075, 2055, 255)},
+        {form.CmdPickP, Twips(6000, 6840, 1335, 495)},
+        {form.CmdPick, Twips(7560, 6840, 1335, 495)},
+        {form.CMDSAVE, Twips(9360, 6240, 1455, 855)},
+        {form.CMDTransP, Twips(1920, 7560, 2055, 495)},
+        {form.CMDARec, Twips(4560, 7560, 2055, 495)},
+        {form.CMDChange, Twips(7200, 7560, 2055, 495)},
         {form.Label8, Twips(9480, 7920, 1695, 255)},
     };
-    for (const Expected& place : places) EXPECT_EQ(place.control->geometry(), place.geometry) << place.control->metaObject()->className();
+    for (const Expected& place : places)
+        EXPECT_EQ(place.control->geometry(), place.geometry) << place.control->metaObject()->className();
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(form.TxtCol[i]->geometry(), Twips(6240 + 720 * i, 6480, 495, 270)) << i;
         // Each channel letter stands 120 twips left of its field.
@@ -74,22 +84,22 @@ TEST(WindowLayout, StartsWithTheDefaultValuesAndColors)
     Recorded recorded;
     Form1 form(TestOptions(recorded));
     RunWindow(form, {[&] {
-                  EXPECT_EQ(form.TxtCF->text(), QStringLiteral("30"));
-                  EXPECT_EQ(form.HScroll1->minimum(), 0);
-                  EXPECT_EQ(form.HScroll1->maximum(), 255);
-                  EXPECT_EQ(form.HScroll1->value(), 30);
-                  EXPECT_EQ(form.state().Tolerance, 30);
-                  EXPECT_EQ(form.state().TargetAlpha, 255);
-                  const QString fields[4] = {"255", "0", "0", "0"};
-                  for (int i = 0; i < 4; ++i) EXPECT_EQ(form.TxtCol[i]->text(), fields[i]);
-                  EXPECT_TRUE(form.LBCol->text().isEmpty());
-                  EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(Qt::black));
-                  EXPECT_EQ(form.LbChange->palette().color(QPalette::Window), QColor(Qt::black));
-                  EXPECT_EQ(window_testing::Shown(form.Pic1, 0, 0), qRgb(0, 0, 0));
-                  EXPECT_EQ(window_testing::Shown(form.Pic2, 100, 100), qRgb(128, 128, 255));
-                  EXPECT_EQ(form.focusWidget(), form.Pic1);
-                  EXPECT_TRUE(form.isVisible());
-              }});
+        EXPECT_EQ(form.TxtCF->text(), QStringLiteral("30"));
+        EXPECT_EQ(form.HScroll1->minimum(), 0);
+        EXPECT_EQ(form.HScroll1->maximum(), 255);
+        EXPECT_EQ(form.HScroll1->value(), 30);
+        EXPECT_EQ(form.state().Tolerance, 30);
+        EXPECT_EQ(form.state().TargetAlpha, 255);
+        const QString fields[4] = {"255", "0", "0", "0"};
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(form.TxtCol[i]->text(), fields[i]);
+        EXPECT_TRUE(form.LBCol->text().isEmpty());
+        EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(Qt::black));
+        EXPECT_EQ(form.LbChange->palette().color(QPalette::Window), QColor(Qt::black));
+        EXPECT_EQ(window_testing::Shown(form.Pic1, 0, 0), qRgb(0, 0, 0));
+        EXPECT_EQ(window_testing::Shown(form.Pic2, 100, 100), qRgb(128, 128, 255));
+        EXPECT_EQ(form.focusWidget(), form.Pic1);
+        EXPECT_TRUE(form.isVisible());
+    }});
 }
 
 TEST(WindowLayout, PictureBoxesMeasureTheirInnerAreaInPixels)
@@ -109,9 +119,9 @@ TEST(WindowLayout, TabMovesThroughTheControlsInTheirOrder)
     Recorded recorded;
     Form1 form(TestOptions(recorded));
     RunWindow(form, {[&] {
-        const QWidget* const order[] = {form.Pic1,      form.Pic2,      form.TxtCol[0], form.CMDChange, form.CMDSAVE,
-                                        form.TxtCol[1], form.TxtCol[2], form.TxtCol[3], form.CmdPick,   form.CmdPickP,
-                                        form.HScroll1,  form.TxtCF,     form.CMDARec,   form.CMDTransP, form.Pic1};
+        const QWidget* const order[] = {form.Pic1, form.Pic2, form.TxtCol[0], form.CMDChange, form.CMDSAVE,
+            form.TxtCol[1], form.TxtCol[2], form.TxtCol[3], form.CmdPick, form.CmdPickP, form.HScroll1, form.TxtCF,
+            form.CMDARec, form.CMDTransP, form.Pic1};
         // What Tab does: the next widget of the focus chain that takes tab focus.
         auto nextTabStop = [&](const QWidget* from) {
             QWidget* next = from->nextInFocusChain();

@@ -31,10 +31,10 @@ QImage Scene()
     QImage image(6, 4, QImage::Format_ARGB32);
     image.fill(qRgba(255, 255, 255, 255));
     image.setPixel(1, 1, qRgba(240, 250, 235, 255)); // near white
-    image.setPixel(2, 1, qRgba(200, 30, 40, 255));   // red
+    image.setPixel(2, 1, qRgba(200, 30, 40, 255)); // red
     image.setPixel(3, 1, qRgba(230, 140, 145, 255)); // soft red edge
-    image.setPixel(4, 2, qRgba(10, 20, 30, 128));    // semi-transparent
-    image.setPixel(5, 3, qRgba(90, 90, 90, 0));      // transparent
+    image.setPixel(4, 2, qRgba(10, 20, 30, 128)); // semi-transparent
+    image.setPixel(5, 3, qRgba(90, 90, 90, 0)); // transparent
     image.setPixel(0, 3, qRgba(250, 250, 250, 200)); // near white, not opaque
     return image;
 }
@@ -45,12 +45,13 @@ QRgb Over(std::uint32_t argb, QRgb background)
     const int a = argb >> 24;
     auto mix = [&](int s, int d) { return (s * a + d * (255 - a) + 127) / 255; };
     return qRgb(mix((argb >> 16) & 255, qRed(background)), mix((argb >> 8) & 255, qGreen(background)),
-                mix(argb & 255, qBlue(background)));
+        mix(argb & 255, qBlue(background)));
 }
 
 bool Near(QRgb a, QRgb b)
 {
-    return std::abs(qRed(a) - qRed(b)) <= 1 && std::abs(qGreen(a) - qGreen(b)) <= 1 && std::abs(qBlue(a) - qBlue(b)) <= 1;
+    return std::abs(qRed(a) - qRed(b)) <= 1 && std::abs(qGreen(a) - qGreen(b)) <= 1
+        && std::abs(qBlue(a) - qBlue(b)) <= 1;
 }
 
 class WindowPasses : public ::testing::Test {
@@ -84,75 +85,78 @@ protected:
 
 TEST_F(WindowPasses, SimpleRemovalButton)
 {
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {scenePath}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(0, 0)); // white key
-                         form.CMDTransP->click();
-                         EXPECT_EQ(form.state().PendingCommand, passes::kSimpleRemoval);
-                     },
-                     [&] {
-                         EXPECT_EQ(form.state().PendingCommand, 0);
-                         ExpectResult([](std::uint32_t v) { return reference::SimpleRemoval(v, 255, 255, 255, 30); });
-                     }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {scenePath}); },
+            [&] {
+                ReleaseMouseAt(form.Pic1, QPointF(0, 0)); // white key
+                form.CMDTransP->click();
+                EXPECT_EQ(form.state().PendingCommand, passes::kSimpleRemoval);
+            },
+            [&] {
+                EXPECT_EQ(form.state().PendingCommand, 0);
+                ExpectResult([](std::uint32_t v) { return reference::SimpleRemoval(v, 255, 255, 255, 30); });
+            }});
 }
 
 TEST_F(WindowPasses, AlphaRestoringButton)
 {
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {scenePath}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(0, 0));
-                         form.HScroll1->setValue(60);
-                         form.CMDARec->click();
-                     },
-                     [&] {
-                         ExpectResult([](std::uint32_t v) {
-                             return reference::AlphaRestoringRemoval(v, 255, 255, 255, 60);
-                         });
-                     }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {scenePath}); },
+            [&] {
+                ReleaseMouseAt(form.Pic1, QPointF(0, 0));
+                form.HScroll1->setValue(60);
+                form.CMDARec->click();
+            },
+            [&] {
+                ExpectResult([](std::uint32_t v) { return reference::AlphaRestoringRemoval(v, 255, 255, 255, 60); });
+            }});
 }
 
 TEST_F(WindowPasses, ColorReplacementButtonReadsTheAlphaFieldAtTheStart)
 {
     recorded.colors = {QColor(0, 100, 0)};
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {scenePath}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(0, 0));
-                         form.CmdPick->click();
-                         form.TxtCol[0]->setText(QStringLiteral("200"));
-                         form.CMDChange->click();
-                     },
-                     [&] {
-                         EXPECT_EQ(form.state().TargetAlpha, 200);
-                         ExpectResult([](std::uint32_t v) {
-                             return reference::ColorReplacement(v, 255, 255, 255, 255, 200 - 255, 0 - 255,
-                                                                100 - 255, 0 - 255, 30);
-                         });
-                     }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {scenePath}); },
+            [&] {
+                ReleaseMouseAt(form.Pic1, QPointF(0, 0));
+                form.CmdPick->click();
+                form.TxtCol[0]->setText(QStringLiteral("200"));
+                form.CMDChange->click();
+            },
+            [&] {
+                EXPECT_EQ(form.state().TargetAlpha, 200);
+                ExpectResult([](std::uint32_t v) {
+                    return reference::ColorReplacement(
+                        v, 255, 255, 255, 255, 200 - 255, 0 - 255, 100 - 255, 0 - 255, 30);
+                });
+            }});
 }
 
 TEST_F(WindowPasses, RunningTheSamePassTwiceGivesTheSameResult)
 {
     QImage first;
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {scenePath}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(0, 0));
-                         form.CMDARec->click();
-                     },
-                     [&] {
-                         first = form.state().WorkBitmap.snapshot().qimage().copy();
-                         form.CMDARec->click();
-                     },
-                     [&] { EXPECT_EQ(form.state().WorkBitmap.snapshot().qimage(), first); }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {scenePath}); },
+            [&] {
+                ReleaseMouseAt(form.Pic1, QPointF(0, 0));
+                form.CMDARec->click();
+            },
+            [&] {
+                first = form.state().WorkBitmap.snapshot().qimage().copy();
+                form.CMDARec->click();
+            },
+            [&] { EXPECT_EQ(form.state().WorkBitmap.snapshot().qimage(), first); }});
 }
 
 TEST_F(WindowPasses, PassWithoutAnImageOnlyClearsTheResult)
 {
-    RunWindow(form, {[&] { form.CMDTransP->click(); },
-                     [&] {
-                         EXPECT_TRUE(form.state().WorkBitmap.isNull());
-                         EXPECT_EQ(Shown(form.Pic2, 0, 0), kLightBlue);
-                         EXPECT_EQ(Shown(form.Pic2, 348, 348), kLightBlue);
-                     }});
+    RunWindow(form,
+        {[&] { form.CMDTransP->click(); },
+            [&] {
+                EXPECT_TRUE(form.state().WorkBitmap.isNull());
+                EXPECT_EQ(Shown(form.Pic2, 0, 0), kLightBlue);
+                EXPECT_EQ(Shown(form.Pic2, 348, 348), kLightBlue);
+            }});
 }
 
 // A pass that yields after every row, for acting in the middle of it.
@@ -186,20 +190,20 @@ TEST_F(WindowDuringPass, ToleranceChangedDuringAPassReachesOnlyTheRemainingRows)
     Start();
     atYield = [&](int yield) {
         if (yield == 3) form->HScroll1->setValue(0); // after rows 0, 1 and 2
-        EXPECT_EQ(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor,
-                  Qt::WaitCursor);
+        EXPECT_EQ(
+            QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor, Qt::WaitCursor);
     };
-    RunWindow(*form, {[&] { DropFiles(form->Pic1, {path}); },
-                      [&] {
-                          ReleaseMouseAt(form->Pic1, QPointF(0, 0));
-                          form->CMDTransP->click();
-                      },
-                      [&] {
-                          EXPECT_EQ(yields, 8);
-                          for (int y = 0; y < 8; ++y)
-                              EXPECT_EQ(WorkPixel(*form, 6, y), y < 3 ? 0u : 0xFF102030u) << y;
-                          EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "busy cursor only during the pass";
-                      }});
+    RunWindow(*form,
+        {[&] { DropFiles(form->Pic1, {path}); },
+            [&] {
+                ReleaseMouseAt(form->Pic1, QPointF(0, 0));
+                form->CMDTransP->click();
+            },
+            [&] {
+                EXPECT_EQ(yields, 8);
+                for (int y = 0; y < 8; ++y) EXPECT_EQ(WorkPixel(*form, 6, y), y < 3 ? 0u : 0xFF102030u) << y;
+                EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "busy cursor only during the pass";
+            }});
 }
 
 TEST_F(WindowDuringPass, ButtonPressedDuringAPassHasNoLastingEffect)
@@ -208,16 +212,17 @@ TEST_F(WindowDuringPass, ButtonPressedDuringAPassHasNoLastingEffect)
     atYield = [&](int yield) {
         if (yield == 1) form->CMDARec->click();
     };
-    RunWindow(*form, {[&] { DropFiles(form->Pic1, {path}); },
-                      [&] {
-                          ReleaseMouseAt(form->Pic1, QPointF(0, 0));
-                          form->CMDTransP->click();
-                      },
-                      [&] {
-                          EXPECT_EQ(yields, 8) << "one pass ran, not two";
-                          EXPECT_EQ(form->state().PendingCommand, 0);
-                          EXPECT_EQ(WorkPixel(*form, 0, 7), 0u) << "the simple removal's result";
-                      }});
+    RunWindow(*form,
+        {[&] { DropFiles(form->Pic1, {path}); },
+            [&] {
+                ReleaseMouseAt(form->Pic1, QPointF(0, 0));
+                form->CMDTransP->click();
+            },
+            [&] {
+                EXPECT_EQ(yields, 8) << "one pass ran, not two";
+                EXPECT_EQ(form->state().PendingCommand, 0);
+                EXPECT_EQ(WorkPixel(*form, 0, 7), 0u) << "the simple removal's result";
+            }});
 }
 
 TEST_F(WindowDuringPass, DropDuringAPassLoadsTheNewImageWhileThePassFinishesTheOld)
@@ -229,19 +234,20 @@ TEST_F(WindowDuringPass, DropDuringAPassLoadsTheNewImageWhileThePassFinishesTheO
     atYield = [&](int yield) {
         if (yield == 2) DropFiles(form->Pic1, {otherPath});
     };
-    RunWindow(*form, {[&] { DropFiles(form->Pic1, {path}); },
-                      [&] {
-                          ReleaseMouseAt(form->Pic1, QPointF(0, 0));
-                          form->CMDTransP->click();
-                      },
-                      [&] {
-                          EXPECT_EQ(form->state().SourceFileName, QStringLiteral("other.png"));
-                          EXPECT_EQ(form->state().ImageWidth, 3);
-                          const mGdip::Image result = form->state().WorkBitmap.snapshot();
-                          EXPECT_EQ(result.width(), 7);
-                          EXPECT_EQ(WorkPixel(*form, 6, 7), 0u) << "finished on the image it started with";
-                          EXPECT_EQ(Shown(form->Pic1, 0, 0), qRgb(1, 2, 3));
-                      }});
+    RunWindow(*form,
+        {[&] { DropFiles(form->Pic1, {path}); },
+            [&] {
+                ReleaseMouseAt(form->Pic1, QPointF(0, 0));
+                form->CMDTransP->click();
+            },
+            [&] {
+                EXPECT_EQ(form->state().SourceFileName, QStringLiteral("other.png"));
+                EXPECT_EQ(form->state().ImageWidth, 3);
+                const mGdip::Image result = form->state().WorkBitmap.snapshot();
+                EXPECT_EQ(result.width(), 7);
+                EXPECT_EQ(WorkPixel(*form, 6, 7), 0u) << "finished on the image it started with";
+                EXPECT_EQ(Shown(form->Pic1, 0, 0), qRgb(1, 2, 3));
+            }});
 }
 
 TEST_F(WindowDuringPass, ResultOfAPassKeepsItsOwnSizeAndNameWhenAnotherImageIsDroppedDuringIt)
@@ -256,19 +262,20 @@ TEST_F(WindowDuringPass, ResultOfAPassKeepsItsOwnSizeAndNameWhenAnotherImageIsDr
     atYield = [&](int yield) {
         if (yield == 2) DropFiles(form->Pic1, {otherPath});
     };
-    RunWindow(*form, {[&] { DropFiles(form->Pic1, {path}); },
-                      [&] {
-                          form->HScroll1->setValue(0); // nothing matches: every pixel stays
-                          form->CMDTransP->click();
-                      },
-                      [&] {
-                          ASSERT_EQ(form->state().ImageWidth, 3);
-                          // All of the 7 x 8 result, not just the new image's 3 x 2.
-                          for (const QPoint p : {QPoint(6, 7), QPoint(3, 2), QPoint(0, 7), QPoint(6, 0)})
-                              EXPECT_EQ(Shown(form->Pic2, p.x(), p.y()), qRgb(16, 32, 48)) << p.x() << "," << p.y();
-                          EXPECT_EQ(Shown(form->Pic2, 7, 8), kLightBlue);
-                          form->CMDSAVE->click();
-                      }});
+    RunWindow(*form,
+        {[&] { DropFiles(form->Pic1, {path}); },
+            [&] {
+                form->HScroll1->setValue(0); // nothing matches: every pixel stays
+                form->CMDTransP->click();
+            },
+            [&] {
+                ASSERT_EQ(form->state().ImageWidth, 3);
+                // All of the 7 x 8 result, not just the new image's 3 x 2.
+                for (const QPoint p : {QPoint(6, 7), QPoint(3, 2), QPoint(0, 7), QPoint(6, 0)})
+                    EXPECT_EQ(Shown(form->Pic2, p.x(), p.y()), qRgb(16, 32, 48)) << p.x() << "," << p.y();
+                EXPECT_EQ(Shown(form->Pic2, 7, 8), kLightBlue);
+                form->CMDSAVE->click();
+            }});
     EXPECT_EQ(QDir(program.filePath(QStringLiteral("SAVE"))).entryList(QDir::Files), QStringList{"flat.png.png"});
 }
 
@@ -279,12 +286,13 @@ TEST_F(WindowDuringPass, ClosingDuringAPassStopsItAndReleasesAfterwards)
         if (yield == 2) form->close();
     };
     bool reachedAfterClose = false;
-    const int code = RunWindow(*form, {[&] { DropFiles(form->Pic1, {path}); },
-                                       [&] {
-                                           ReleaseMouseAt(form->Pic1, QPointF(0, 0));
-                                           form->CMDTransP->click();
-                                       },
-                                       [&] { reachedAfterClose = true; }});
+    const int code = RunWindow(*form,
+        {[&] { DropFiles(form->Pic1, {path}); },
+            [&] {
+                ReleaseMouseAt(form->Pic1, QPointF(0, 0));
+                form->CMDTransP->click();
+            },
+            [&] { reachedAfterClose = true; }});
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(reachedAfterClose) << "the loop ended with the window";
     EXPECT_EQ(yields, 2) << "the pass stopped at the yield where the window closed";
@@ -324,11 +332,12 @@ TEST(WindowLoop, RunsDeferredDeletes)
     Recorded recorded;
     Form1 form(TestOptions(recorded));
     QPointer<QObject> doomed;
-    RunWindow(form, {[&] {
-                         doomed = new QObject;
-                         doomed->deleteLater();
-                     },
-                     [&] {}, [&] { EXPECT_TRUE(doomed.isNull()); }});
+    RunWindow(form,
+        {[&] {
+             doomed = new QObject;
+             doomed->deleteLater();
+         },
+            [&] {}, [&] { EXPECT_TRUE(doomed.isNull()); }});
 }
 
 TEST(WindowLoop, ClosingWhileIdleEndsTheLoopAndReleasesEverything)

@@ -61,18 +61,18 @@ TEST_F(WindowPicking, UndecodableDropChangesNothingAndSaysWhy)
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("not an image at all");
     bad.close();
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {good}); },
-                     [&] { form.CMDTransP->click(); },
-                     [&] {
-                         const mGdip::Image before = form.state().SourceImage;
-                         DropFiles(form.Pic1, {bad.fileName()});
-                         ASSERT_EQ(recorded.messages.size(), 1);
-                         EXPECT_TRUE(recorded.messages[0].contains(QStringLiteral("notes.png")));
-                         EXPECT_EQ(form.state().SourceFileName, QStringLiteral("good.png"));
-                         EXPECT_EQ(form.state().SourceImage.qimage().constBits(), before.qimage().constBits());
-                         EXPECT_FALSE(form.state().WorkBitmap.isNull()) << "the last result stays";
-                         EXPECT_EQ(Shown(form.Pic1, 7, 0), qRgb(7, 32, 48));
-                     }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {good}); }, [&] { form.CMDTransP->click(); },
+            [&] {
+                const mGdip::Image before = form.state().SourceImage;
+                DropFiles(form.Pic1, {bad.fileName()});
+                ASSERT_EQ(recorded.messages.size(), 1);
+                EXPECT_TRUE(recorded.messages[0].contains(QStringLiteral("notes.png")));
+                EXPECT_EQ(form.state().SourceFileName, QStringLiteral("good.png"));
+                EXPECT_EQ(form.state().SourceImage.qimage().constBits(), before.qimage().constBits());
+                EXPECT_FALSE(form.state().WorkBitmap.isNull()) << "the last result stays";
+                EXPECT_EQ(Shown(form.Pic1, 7, 0), qRgb(7, 32, 48));
+            }});
 }
 
 TEST_F(WindowPicking, DropWithoutAFileIsIgnored)
@@ -115,13 +115,13 @@ TEST_F(WindowPicking, DropIsOnlyEverACopyOrALinkWhateverTheModifiers)
         Qt::DropActions offered;
         Qt::KeyboardModifiers modifiers;
         Qt::DropAction proposed; // what the platform makes of the modifiers
-        Qt::DropAction taken;    // what the drag source is told
+        Qt::DropAction taken; // what the drag source is told
     };
     const Case cases[] = {
         {Qt::MoveAction, Qt::NoModifier, Qt::MoveAction, Qt::IgnoreAction}, // refused
         {Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::ShiftModifier, Qt::MoveAction, Qt::CopyAction},
         {Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::ControlModifier | Qt::ShiftModifier, Qt::LinkAction,
-         Qt::CopyAction},
+            Qt::CopyAction},
         {Qt::CopyAction | Qt::MoveAction, Qt::NoModifier, Qt::CopyAction, Qt::CopyAction},
         {Qt::MoveAction | Qt::LinkAction, Qt::ShiftModifier, Qt::MoveAction, Qt::LinkAction},
     };
@@ -160,26 +160,27 @@ TEST_F(WindowPicking, DropIsOnlyEverACopyOrALinkWhateverTheModifiers)
 TEST_F(WindowPicking, ClickPicksTheKeyAtTheRoundedPosition)
 {
     const QString path = window_testing::WritePng(folder, QStringLiteral("ramp.png"), Ramp());
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {path}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(10.5, 1.0)); // half: to even, column 10
-                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 10, 32, 48}));
-                         ReleaseMouseAt(form.Pic1, QPointF(11.5, 1.0), Qt::RightButton); // column 12
-                         EXPECT_EQ(form.state().KeyColor.R, 12);
-                         EXPECT_EQ(form.LBCol->text(), QStringLiteral("A255 R12 G32 B48"));
-                         EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(12, 32, 48));
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {path}); },
+            [&] {
+                ReleaseMouseAt(form.Pic1, QPointF(10.5, 1.0)); // half: to even, column 10
+                EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 10, 32, 48}));
+                ReleaseMouseAt(form.Pic1, QPointF(11.5, 1.0), Qt::RightButton); // column 12
+                EXPECT_EQ(form.state().KeyColor.R, 12);
+                EXPECT_EQ(form.LBCol->text(), QStringLiteral("A255 R12 G32 B48"));
+                EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(12, 32, 48));
 
-                         ReleaseMouseAt(form.Pic1, QPointF(3, 4)); // alpha 128
-                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{128, 16, 32, 48}));
-                         EXPECT_EQ(form.state().TargetAlpha, 128);
-                         EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("128"));
-                         EXPECT_EQ(form.LBCol->text(), QStringLiteral("A128 R16 G32 B48"));
-                         EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(16, 32, 48));
+                ReleaseMouseAt(form.Pic1, QPointF(3, 4)); // alpha 128
+                EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{128, 16, 32, 48}));
+                EXPECT_EQ(form.state().TargetAlpha, 128);
+                EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("128"));
+                EXPECT_EQ(form.LBCol->text(), QStringLiteral("A128 R16 G32 B48"));
+                EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(16, 32, 48));
 
-                         // Outside the image: the last picked pixel again.
-                         ReleaseMouseAt(form.Pic1, QPointF(200, 200));
-                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{128, 16, 32, 48}));
-                     }});
+                // Outside the image: the last picked pixel again.
+                ReleaseMouseAt(form.Pic1, QPointF(200, 200));
+                EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{128, 16, 32, 48}));
+            }});
 }
 
 TEST_F(WindowPicking, ClicksOnThePicturesFrameOrBeyondPickNothing)
@@ -189,26 +190,27 @@ TEST_F(WindowPicking, ClicksOnThePicturesFrameOrBeyondPickNothing)
     for (int y = 0; y < wide.height(); ++y)
         for (int x = 0; x < wide.width(); ++x) wide.setPixel(x, y, qRgba(x & 255, x >> 8, y & 255, 255));
     const QString path = window_testing::WritePng(folder, QStringLiteral("wide.png"), wide);
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {path}); },
-                     [&] {
-                         ASSERT_EQ(form.Pic1->contentsRect(), QRect(2, 2, 349, 349));
-                         // The last inner pixel, then the first.
-                         QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(350, 350));
-                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 348 & 255, 1, 348 & 255}));
-                         QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(2, 2));
-                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 0, 0, 0}));
-                         // A key pick would write the alpha field again.
-                         form.TxtCol[0]->setText(QStringLiteral("7"));
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {path}); },
+            [&] {
+                ASSERT_EQ(form.Pic1->contentsRect(), QRect(2, 2, 349, 349));
+                // The last inner pixel, then the first.
+                QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(350, 350));
+                EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 348 & 255, 1, 348 & 255}));
+                QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(2, 2));
+                EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 0, 0, 0}));
+                // A key pick would write the alpha field again.
+                form.TxtCol[0]->setText(QStringLiteral("7"));
 
-                         for (int offset : {0, 1, 351, 352}) {
-                             QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(offset, 100));
-                             QTest::mouseClick(form.Pic1, Qt::RightButton, {}, QPoint(100, offset));
-                         }
-                         QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(400, 100)); // released beyond
-                         EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 0, 0, 0}));
-                         EXPECT_EQ(form.LBCol->text(), QStringLiteral("A255 R0 G0 B0"));
-                         EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("7"));
-                     }});
+                for (int offset : {0, 1, 351, 352}) {
+                    QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(offset, 100));
+                    QTest::mouseClick(form.Pic1, Qt::RightButton, {}, QPoint(100, offset));
+                }
+                QTest::mouseClick(form.Pic1, Qt::LeftButton, {}, QPoint(400, 100)); // released beyond
+                EXPECT_EQ(form.state().KeyColor, (passes::ArgbChannels{255, 0, 0, 0}));
+                EXPECT_EQ(form.LBCol->text(), QStringLiteral("A255 R0 G0 B0"));
+                EXPECT_EQ(form.TxtCol[0]->text(), QStringLiteral("7"));
+            }});
 }
 
 TEST_F(WindowPicking, KeyCaptionIsBlackOrWhiteWhicheverContrastsMore)
@@ -218,22 +220,29 @@ TEST_F(WindowPicking, KeyCaptionIsBlackOrWhiteWhicheverContrastsMore)
         QColor caption;
     };
     const Swatch swatches[] = {
-        {qRgb(0, 255, 0), Qt::black},     {qRgb(0, 177, 64), Qt::black},   {qRgb(0, 128, 0), Qt::white},
-        {qRgb(0, 0, 0), Qt::white},       {qRgb(255, 255, 255), Qt::black}, {qRgb(117, 117, 117), Qt::white},
-        {qRgb(118, 118, 118), Qt::black}, {qRgb(255, 0, 0), Qt::black},     {qRgb(0, 0, 255), Qt::white},
+        {qRgb(0, 255, 0), Qt::black},
+        {qRgb(0, 177, 64), Qt::black},
+        {qRgb(0, 128, 0), Qt::white},
+        {qRgb(0, 0, 0), Qt::white},
+        {qRgb(255, 255, 255), Qt::black},
+        {qRgb(117, 117, 117), Qt::white},
+        {qRgb(118, 118, 118), Qt::black},
+        {qRgb(255, 0, 0), Qt::black},
+        {qRgb(0, 0, 255), Qt::white},
     };
     QImage image(int(std::size(swatches)), 1, QImage::Format_ARGB32);
     for (int x = 0; x < image.width(); ++x) image.setPixel(x, 0, swatches[x].color);
     const QString path = window_testing::WritePng(folder, QStringLiteral("swatches.png"), image);
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {path}); },
-                     [&] {
-                         for (int x = 0; x < image.width(); ++x) {
-                             ReleaseMouseAt(form.Pic1, QPointF(x, 0));
-                             EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(swatches[x].color)) << x;
-                             EXPECT_EQ(form.LBCol->palette().color(QPalette::WindowText), swatches[x].caption)
-                                 << QColor(swatches[x].color).name().toStdString();
-                         }
-                     }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {path}); },
+            [&] {
+                for (int x = 0; x < image.width(); ++x) {
+                    ReleaseMouseAt(form.Pic1, QPointF(x, 0));
+                    EXPECT_EQ(form.LBCol->palette().color(QPalette::Window), QColor(swatches[x].color)) << x;
+                    EXPECT_EQ(form.LBCol->palette().color(QPalette::WindowText), swatches[x].caption)
+                        << QColor(swatches[x].color).name().toStdString();
+                }
+            }});
 }
 
 // The contrast ratio of two colors, straight from the WCAG definitions.
@@ -276,23 +285,24 @@ TEST_F(WindowPicking, FirstClickWithoutAnImagePicksAllZero)
 TEST_F(WindowPicking, PickFromImageIsOneShot)
 {
     const QString path = window_testing::WritePng(folder, QStringLiteral("ramp.png"), Ramp());
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {path}); },
-                     [&] {
-                         ReleaseMouseAt(form.Pic1, QPointF(2, 0));
-                         form.CmdPickP->click();
-                         ReleaseMouseAt(form.Pic1, QPointF(3, 4));
-                         EXPECT_EQ(form.state().KeyColor.R, 2) << "the key stays";
-                         EXPECT_EQ(form.state().TargetAlpha, 128);
-                         EXPECT_EQ(form.state().ReplacementColor.R, 16);
-                         const QString fields[4] = {"128", "16", "32", "48"};
-                         for (int i = 0; i < 4; ++i) EXPECT_EQ(form.TxtCol[i]->text(), fields[i]);
-                         EXPECT_EQ(form.LbChange->palette().color(QPalette::Window), QColor(16, 32, 48));
-                         EXPECT_FALSE(form.state().PickReplacementFromImage);
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {path}); },
+            [&] {
+                ReleaseMouseAt(form.Pic1, QPointF(2, 0));
+                form.CmdPickP->click();
+                ReleaseMouseAt(form.Pic1, QPointF(3, 4));
+                EXPECT_EQ(form.state().KeyColor.R, 2) << "the key stays";
+                EXPECT_EQ(form.state().TargetAlpha, 128);
+                EXPECT_EQ(form.state().ReplacementColor.R, 16);
+                const QString fields[4] = {"128", "16", "32", "48"};
+                for (int i = 0; i < 4; ++i) EXPECT_EQ(form.TxtCol[i]->text(), fields[i]);
+                EXPECT_EQ(form.LbChange->palette().color(QPalette::Window), QColor(16, 32, 48));
+                EXPECT_FALSE(form.state().PickReplacementFromImage);
 
-                         ReleaseMouseAt(form.Pic1, QPointF(9, 0));
-                         EXPECT_EQ(form.state().KeyColor.R, 9) << "the next click picks the key again";
-                         EXPECT_EQ(form.state().ReplacementColor.R, 16);
-                     }});
+                ReleaseMouseAt(form.Pic1, QPointF(9, 0));
+                EXPECT_EQ(form.state().KeyColor.R, 9) << "the next click picks the key again";
+                EXPECT_EQ(form.state().ReplacementColor.R, 16);
+            }});
 }
 
 TEST_F(WindowPicking, PaletteSetsTheReplacementAndCancelChangesNothing)

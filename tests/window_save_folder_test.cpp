@@ -77,8 +77,10 @@ public:
     ~TemporaryHome()
     {
         qputenv("HOME", oldHome_);
-        if (oldConfig_.isNull()) qunsetenv("XDG_CONFIG_HOME");
-        else qputenv("XDG_CONFIG_HOME", oldConfig_);
+        if (oldConfig_.isNull())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", oldConfig_);
     }
     QString Pictures() const { return home_.filePath(QStringLiteral("Bilder")); }
 
@@ -92,17 +94,19 @@ protected:
     void SetUp() override
     {
         PicturesAndProgram::SetUp();
-        imagePath = window_testing::WritePng(pictures, QStringLiteral("logo.jpg"), Flat(4, 3, qRgba(255, 255, 255, 255)));
+        imagePath =
+            window_testing::WritePng(pictures, QStringLiteral("logo.jpg"), Flat(4, 3, qRgba(255, 255, 255, 255)));
     }
     // Drops logo.jpg, runs simple removal on its white and saves.
     void RemoveAndSave()
     {
-        RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },
-                         [&] {
-                             ReleaseMouseAt(form.Pic1, QPointF(0, 0));
-                             form.CMDTransP->click();
-                         },
-                         [&] { form.CMDSAVE->click(); }});
+        RunWindow(form,
+            {[&] { DropFiles(form.Pic1, {imagePath}); },
+                [&] {
+                    ReleaseMouseAt(form.Pic1, QPointF(0, 0));
+                    form.CMDTransP->click();
+                },
+                [&] { form.CMDSAVE->click(); }});
     }
     QString InPictures() const { return home.Pictures() + QStringLiteral("/Chromobrisk/SAVE/logo.jpg.png"); }
 

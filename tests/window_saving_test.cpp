@@ -35,10 +35,10 @@ protected:
     void RunAfterSimpleRemoval(std::vector<Step> then)
     {
         std::vector<Step> steps{[&] { DropFiles(form.Pic1, {imagePath}); },
-                                [&] {
-                                    ReleaseMouseAt(form.Pic1, QPointF(0, 0));
-                                    form.CMDTransP->click();
-                                }};
+            [&] {
+                ReleaseMouseAt(form.Pic1, QPointF(0, 0));
+                form.CMDTransP->click();
+            }};
         steps.insert(steps.end(), then.begin(), then.end());
         RunWindow(form, std::move(steps));
     }
@@ -62,8 +62,8 @@ TEST_F(WindowSaving, WritesTheResultAsNamePlusPngAndSaysNothing)
 TEST_F(WindowSaving, SecondSaveOverwritesTheFirst)
 {
     ASSERT_TRUE(MakeSaveFolder());
-    RunAfterSimpleRemoval({[&] { form.CMDSAVE->click(); }, [&] { form.CMDARec->click(); },
-                           [&] { form.CMDSAVE->click(); }});
+    RunAfterSimpleRemoval(
+        {[&] { form.CMDSAVE->click(); }, [&] { form.CMDARec->click(); }, [&] { form.CMDSAVE->click(); }});
     const mGdip::LoadedImage saved = LoadSaved(Saved());
     ASSERT_TRUE(mGdip::Succeeded(saved.status));
     EXPECT_EQ(saved.image.pixels().row(1)[2], 0xFFC81E28u);
@@ -102,9 +102,8 @@ TEST_F(WindowSaving, ResultIsSavedUnderTheNameOfItsOwnImageAfterALaterDrop)
 
 TEST_F(WindowSaving, MissingFolderIsReportedAndNothingIsCreated)
 {
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },
-                     [&] { form.CMDTransP->click(); },
-                     [&] { form.CMDSAVE->click(); }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {imagePath}); }, [&] { form.CMDTransP->click(); }, [&] { form.CMDSAVE->click(); }});
     ASSERT_EQ(recorded.messages.size(), 1);
     EXPECT_TRUE(recorded.messages[0].contains(QDir::toNativeSeparators(SaveFolder())));
     EXPECT_FALSE(QFileInfo::exists(SaveFolder()));
@@ -124,9 +123,8 @@ TEST_F(WindowSaving, FailedWriteIsReportedAndLeavesTheOldFile)
     ASSERT_TRUE(MakeSaveFolder());
     // A folder where the file should go: the write cannot succeed.
     ASSERT_TRUE(QDir(SaveFolder()).mkdir(QStringLiteral("logo.jpg.png")));
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {imagePath}); },
-                     [&] { form.CMDTransP->click(); },
-                     [&] { form.CMDSAVE->click(); }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {imagePath}); }, [&] { form.CMDTransP->click(); }, [&] { form.CMDSAVE->click(); }});
     ASSERT_EQ(recorded.messages.size(), 1);
     EXPECT_TRUE(recorded.messages[0].contains(QStringLiteral("logo.jpg.png")));
     EXPECT_TRUE(QFileInfo(Saved()).isDir());
@@ -147,12 +145,13 @@ TEST_F(WindowSaving, SaveDuringAPassWaitsForItsEnd)
     };
     Form1 slow(options);
     self = &slow;
-    RunWindow(slow, {[&] { DropFiles(slow.Pic1, {imagePath}); },
-                     [&] {
-                         ReleaseMouseAt(slow.Pic1, QPointF(0, 0));
-                         slow.CMDTransP->click();
-                     },
-                     [&] { EXPECT_TRUE(QFileInfo::exists(Saved())); }});
+    RunWindow(slow,
+        {[&] { DropFiles(slow.Pic1, {imagePath}); },
+            [&] {
+                ReleaseMouseAt(slow.Pic1, QPointF(0, 0));
+                slow.CMDTransP->click();
+            },
+            [&] { EXPECT_TRUE(QFileInfo::exists(Saved())); }});
     EXPECT_FALSE(savedDuringPass);
     EXPECT_TRUE(recorded.messages.isEmpty());
     const mGdip::LoadedImage saved = LoadSaved(Saved());

@@ -11,7 +11,7 @@
 namespace window_testing {
 
 int RunSteps(const app::AppState& state, const std::function<int()>& loop, const std::function<void()>& close,
-             std::vector<Step> steps)
+    std::vector<Step> steps)
 {
     std::size_t next = 0;
     QTimer timer;
@@ -33,7 +33,8 @@ int RunSteps(const app::AppState& state, const std::function<int()>& loop, const
 
 int RunWindow(app::Form1& form, std::vector<Step> steps)
 {
-    return RunSteps(form.state(), [&] { return form.Load(); }, [&] { form.close(); }, std::move(steps));
+    return RunSteps(
+        form.state(), [&] { return form.Load(); }, [&] { form.close(); }, std::move(steps));
 }
 
 app::Form1Options TestOptions(Recorded& recorded, const QString& programFolder)
@@ -55,7 +56,8 @@ app::Form1Options TestOptions(Recorded& recorded, const QString& programFolder)
 QString WritePng(const QString& folder, const QString& name, const QImage& image)
 {
     const QString path = folder + QLatin1Char('/') + name;
-    EXPECT_TRUE(mGdip::Succeeded(mGdip::SaveImageAsPng(mGdip::Image(image.convertToFormat(QImage::Format_ARGB32)), path)));
+    EXPECT_TRUE(
+        mGdip::Succeeded(mGdip::SaveImageAsPng(mGdip::Image(image.convertToFormat(QImage::Format_ARGB32)), path)));
     return path;
 }
 
@@ -82,7 +84,10 @@ mGdip::LoadedImage LoadSaved(const QString& path)
 
 void DropFiles(QWidget* target, const QStringList& files) { app::tools::DragAndDropFiles(target, files); }
 
-bool DropFilesAccepted(QWidget* target, const QStringList& files) { return app::tools::DragAndDropFiles(target, files); }
+bool DropFilesAccepted(QWidget* target, const QStringList& files)
+{
+    return app::tools::DragAndDropFiles(target, files);
+}
 
 void ReleaseMouseAt(app::PictureBox* box, QPointF position, Qt::MouseButton button)
 {

@@ -39,7 +39,7 @@ using Step = std::function<void()>;
 // Runs `loop` (a command loop, which returns once `close` has been called)
 // and the steps inside it, then calls `close`. Returns the loop's result.
 int RunSteps(const app::AppState& state, const std::function<int()>& loop, const std::function<void()>& close,
-             std::vector<Step> steps);
+    std::vector<Step> steps);
 
 // Runs `form.Load()` (start-up and the command loop) and the steps inside it,
 // then closes the window. Returns Load's result.

@@ -37,7 +37,7 @@ QByteArray HugePngHeader()
 {
     const char fields[13] = {0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30, 8, 6, 0, 0, 0};
     return QByteArray(testsupport::kPngSignature, 8) + testsupport::PngChunk("IHDR", QByteArray(fields, sizeof fields))
-         + testsupport::PngChunk("IDAT", {}) + testsupport::PngChunk("IEND", {});
+        + testsupport::PngChunk("IDAT", {}) + testsupport::PngChunk("IEND", {});
 }
 
 TEST(WindowTexts, EveryReasonForAFileThatCannotBeOpenedOrSavedIsChinese)
@@ -64,19 +64,22 @@ TEST(WindowTexts, EveryReasonForAFileThatCannotBeOpenedOrSavedIsChinese)
         QString says; // the gist of the reason
     };
     const Expected drops[] = {
-        {QStringLiteral("missing.png"), QStringLiteral("不存在")}, {QStringLiteral("folder.png"), QStringLiteral("文件夹")},
-        {QStringLiteral("empty.png"), QStringLiteral("为空")},      {QStringLiteral("notes.png"), QStringLiteral("图像格式")},
-        {QStringLiteral("cut.png"), QStringLiteral("损坏")},        {QStringLiteral("huge.png"), QStringLiteral("过大")},
+        {QStringLiteral("missing.png"), QStringLiteral("不存在")},
+        {QStringLiteral("folder.png"), QStringLiteral("文件夹")},
+        {QStringLiteral("empty.png"), QStringLiteral("为空")},
+        {QStringLiteral("notes.png"), QStringLiteral("图像格式")},
+        {QStringLiteral("cut.png"), QStringLiteral("损坏")},
+        {QStringLiteral("huge.png"), QStringLiteral("过大")},
     };
     Recorded recorded;
     Form1 form(TestOptions(recorded, program.path()));
     QStringList saveMessages;
-    RunWindow(form, {[&] {
-                         for (const Expected& drop : drops) DropFiles(form.Pic1, {pictures.filePath(drop.file)});
-                         DropFiles(form.Pic1, {good});
-                     },
-                     [&] { form.CMDTransP->click(); },
-                     [&] { form.CMDSAVE->click(); }});
+    RunWindow(form,
+        {[&] {
+             for (const Expected& drop : drops) DropFiles(form.Pic1, {pictures.filePath(drop.file)});
+             DropFiles(form.Pic1, {good});
+         },
+            [&] { form.CMDTransP->click(); }, [&] { form.CMDSAVE->click(); }});
     ASSERT_EQ(recorded.messages.size(), int(std::size(drops)) + 1);
     for (std::size_t i = 0; i < std::size(drops); ++i) {
         const QString& message = recorded.messages[int(i)];
@@ -98,7 +101,7 @@ TEST(WindowTexts, QtsOwnDialogsSpeakChinese)
     ASSERT_NE(translations, nullptr) << "Qt's Chinese translations (qt6-translations-l10n) are missing";
 
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Chromobrisk"), QStringLiteral("消息"),
-                    QMessageBox::Ok | QMessageBox::Cancel);
+        QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
 

@@ -126,16 +126,17 @@ TEST_F(WindowWorkOffThread, DropDuringADecodeIsHandledAfterIt)
         }
         return true;
     };
-    RunWindow(form, {[&] {
-                         DropFiles(form.Pic1, {a});
-                         EXPECT_EQ(form.state().SourceFileName, QStringLiteral("A.png")) << "A first";
-                     },
-                     [&] {
-                         EXPECT_EQ(form.state().SourceFileName, QStringLiteral("B.png")) << "then B";
-                         EXPECT_EQ(form.state().ImageWidth, 3);
-                         EXPECT_EQ(Shown(form.Pic1, 0, 0), qRgb(1, 2, 3));
-                         EXPECT_EQ(Shown(form.Pic1, 5, 0), qRgb(0, 0, 0));
-                     }});
+    RunWindow(form,
+        {[&] {
+             DropFiles(form.Pic1, {a});
+             EXPECT_EQ(form.state().SourceFileName, QStringLiteral("A.png")) << "A first";
+         },
+            [&] {
+                EXPECT_EQ(form.state().SourceFileName, QStringLiteral("B.png")) << "then B";
+                EXPECT_EQ(form.state().ImageWidth, 3);
+                EXPECT_EQ(Shown(form.Pic1, 0, 0), qRgb(1, 2, 3));
+                EXPECT_EQ(Shown(form.Pic1, 5, 0), qRgb(0, 0, 0));
+            }});
     EXPECT_EQ(works, 2);
 }
 
@@ -169,17 +170,18 @@ TEST_F(WindowWorkOffThread, SaveIsEncodedUnderTheBusyCursorAndADropDuringItWaits
         }
         return true;
     };
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {a}); },
-                     [&] {
-                         form.HScroll1->setValue(0); // keeps every pixel
-                         form.CMDTransP->click();
-                     },
-                     [&] {
-                         form.CMDSAVE->click();
-                         EXPECT_TRUE(QFileInfo::exists(SavedPath(QStringLiteral("A.png.png"))));
-                         EXPECT_FALSE(Busy());
-                     },
-                     [&] { EXPECT_EQ(form.state().SourceFileName, QStringLiteral("B.png")); }});
+    RunWindow(form,
+        {[&] { DropFiles(form.Pic1, {a}); },
+            [&] {
+                form.HScroll1->setValue(0); // keeps every pixel
+                form.CMDTransP->click();
+            },
+            [&] {
+                form.CMDSAVE->click();
+                EXPECT_TRUE(QFileInfo::exists(SavedPath(QStringLiteral("A.png.png"))));
+                EXPECT_FALSE(Busy());
+            },
+            [&] { EXPECT_EQ(form.state().SourceFileName, QStringLiteral("B.png")); }});
     EXPECT_EQ(works, 3);
     EXPECT_TRUE(recorded.messages.isEmpty());
     const mGdip::LoadedImage saved = LoadSaved(SavedPath(QStringLiteral("A.png.png")));
@@ -195,9 +197,8 @@ TEST_F(WindowWorkOffThread, ClosingDuringASaveLetsItFinish)
         if (work == 2) form.close();
         return true;
     };
-    RunWindow(form, {[&] { DropFiles(form.Pic1, {a}); },
-                     [&] { form.CMDTransP->click(); },
-                     [&] { form.CMDSAVE->click(); }});
+    RunWindow(
+        form, {[&] { DropFiles(form.Pic1, {a}); }, [&] { form.CMDTransP->click(); }, [&] { form.CMDSAVE->click(); }});
     EXPECT_EQ(works, 2);
     EXPECT_TRUE(form.state().WorkBitmap.isNull());
     EXPECT_EQ(mGdip::ImagingToken(), 0u);

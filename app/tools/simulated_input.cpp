@@ -27,8 +27,8 @@ bool DragAndDropFiles(QWidget* target, const QStringList& files)
 void ReleaseMouseOn(PictureBox* box, QPointF position, Qt::MouseButton button)
 {
     const QPointF local = position + QPointF(box->contentsRect().topLeft());
-    QMouseEvent release(QEvent::MouseButtonRelease, local, box->mapToGlobal(local), button, Qt::NoButton,
-                        Qt::NoModifier);
+    QMouseEvent release(
+        QEvent::MouseButtonRelease, local, box->mapToGlobal(local), button, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(box, &release);
 }
 

@@ -102,10 +102,14 @@ _chromobrisk_cli()
 complete -F _chromobrisk_cli chromobrisk-cli
 )";
     const std::pair<std::string, std::string> fills[] = {
-        {"@COLOR@", CaseOf(ValueCompletion::Color)},   {"@FILE@", CaseOf(ValueCompletion::File)},
-        {"@FOLDER@", CaseOf(ValueCompletion::Folder)}, {"@VALUE@", CaseOf(ValueCompletion::Nothing)},
-        {"@VALUES@", Joined(values, "|")},             {"@OPTIONS@", Joined(options, " ")},
-        {"@PASSES@", Joined(passes, " ")},             {"@COLORS@", Joined(colors, " ")},
+        {"@COLOR@", CaseOf(ValueCompletion::Color)},
+        {"@FILE@", CaseOf(ValueCompletion::File)},
+        {"@FOLDER@", CaseOf(ValueCompletion::Folder)},
+        {"@VALUE@", CaseOf(ValueCompletion::Nothing)},
+        {"@VALUES@", Joined(values, "|")},
+        {"@OPTIONS@", Joined(options, " ")},
+        {"@PASSES@", Joined(passes, " ")},
+        {"@COLORS@", Joined(colors, " ")},
     };
     for (const auto& [placeholder, text] : fills)
         for (std::size_t at; (at = script.find(placeholder)) != std::string::npos;)

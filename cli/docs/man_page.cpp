@@ -60,7 +60,8 @@ std::string OptionsSection()
 
 void Replace(std::string& text, const std::string& placeholder, const std::string& with)
 {
-    for (std::size_t at; (at = text.find(placeholder)) != std::string::npos;) text.replace(at, placeholder.size(), with);
+    for (std::size_t at; (at = text.find(placeholder)) != std::string::npos;)
+        text.replace(at, placeholder.size(), with);
 }
 
 } // namespace

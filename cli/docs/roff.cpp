@@ -8,9 +8,12 @@ std::string RoffEscaped(std::string_view text)
     bool lineStart = true;
     for (const char c : text) {
         if (lineStart && (c == '.' || c == '\'')) out += "\\&";
-        if (c == '\\') out += "\\e";
-        else if (c == '-') out += "\\-"; // a minus, as typed on the command line
-        else out += c;
+        if (c == '\\')
+            out += "\\e";
+        else if (c == '-')
+            out += "\\-"; // a minus, as typed on the command line
+        else
+            out += c;
         lineStart = c == '\n';
     }
     return out;

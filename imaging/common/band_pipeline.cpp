@@ -295,8 +295,8 @@ private:
     Failure failure_; // none while nothing failed
 };
 
-BandPipeline::BandPipeline(std::int32_t width, std::int32_t height, std::int32_t rowsPerBand, int helpers,
-                           MakeWork makeWork)
+BandPipeline::BandPipeline(
+    std::int32_t width, std::int32_t height, std::int32_t rowsPerBand, int helpers, MakeWork makeWork)
     : engine_(std::make_unique<Engine>(width, height, rowsPerBand, helpers, std::move(makeWork)))
 {
 }

@@ -21,8 +21,8 @@ namespace imaging {
 
 // One band as the work sees it.
 struct BandRows {
-    std::int32_t index = 0;               // 0 for the top band
-    const std::uint32_t* rows = nullptr;  // ARGB32 words
+    std::int32_t index = 0; // 0 for the top band
+    const std::uint32_t* rows = nullptr; // ARGB32 words
     std::size_t wordsPerLine = 0;
     std::int32_t count = 0;
     const std::uint32_t* above = nullptr; // the row just above the band; null for the first

@@ -85,7 +85,7 @@ QImage AllocateBitmap(std::int32_t width, std::int32_t height, Contents contents
     }
     auto* owner = new Block(block);
     QImage image(static_cast<uchar*>(block.data), width, height, static_cast<qsizetype>(width) * 4,
-                 QImage::Format_ARGB32, ReturnBlock, owner);
+        QImage::Format_ARGB32, ReturnBlock, owner);
     if (image.isNull()) ReturnBlock(owner);
     return image;
 }

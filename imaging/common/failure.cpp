@@ -26,12 +26,10 @@ QString Describe(const Failure& f)
     case FailureKind::NotStarted: return QStringLiteral("the imaging services are not started");
     case FailureKind::NotFound: return QStringLiteral("the file does not exist");
     case FailureKind::IsFolder: return QStringLiteral("this is a folder, not an image file");
-    case FailureKind::NotRegularFile:
-        return QStringLiteral("this is not a regular file (a device, pipe or socket)");
+    case FailureKind::NotRegularFile: return QStringLiteral("this is not a regular file (a device, pipe or socket)");
     case FailureKind::CannotRead: return QStringLiteral("the file cannot be opened (%1)").arg(f.detail);
     case FailureKind::Empty: return QStringLiteral("the file is empty");
-    case FailureKind::UnknownFormat:
-        return QStringLiteral("the file is not an image in a format that can be read");
+    case FailureKind::UnknownFormat: return QStringLiteral("the file is not an image in a format that can be read");
     case FailureKind::Truncated:
         return f.detail.isEmpty() ? QStringLiteral("the file is truncated: image data is missing")
                                   : QStringLiteral("the file is truncated: image data is missing (%1)").arg(f.detail);

@@ -15,36 +15,36 @@ enum class FailureKind {
     // Not a failure of the file: this reader or way does not take it, and
     // another (libpng, the whole image) will; detail: what it did not take.
     Declined,
-    NotStarted,          // the imaging services are not started
+    NotStarted, // the imaging services are not started
     // Loading
-    NotFound,            // no file at the path
-    IsFolder,            // the path names a folder
-    NotRegularFile,      // a device, pipe or socket
-    CannotRead,          // opening or reading failed; detail: the system's words
-    Empty,               // a file of 0 bytes
-    UnknownFormat,       // not an image in a format that can be read
-    Truncated,           // the file ends before the image data does
-    Damaged,             // the image data is corrupt; detail: the decoder's words
-    TooLarge,            // more pixels than can be opened; width and height say how many
+    NotFound, // no file at the path
+    IsFolder, // the path names a folder
+    NotRegularFile, // a device, pipe or socket
+    CannotRead, // opening or reading failed; detail: the system's words
+    Empty, // a file of 0 bytes
+    UnknownFormat, // not an image in a format that can be read
+    Truncated, // the file ends before the image data does
+    Damaged, // the image data is corrupt; detail: the decoder's words
+    TooLarge, // more pixels than can be opened; width and height say how many
     OutOfMemory,
     // Saving
-    NoImage,             // nothing to save
-    NoFileName,          // the path has no file name
-    NoEncoder,           // PNG cannot be written on this platform
-    FolderMissing,       // the folder of the result does not exist; detail: the folder
-    NotAFolder,          // the folder of the result is a file; detail: that path
-    TargetIsFolder,      // a folder stands at the result's path
-    TargetNotRegularFile,// a symbolic link, device, pipe or socket stands there; left as it is
-    CannotCreate,        // the file cannot be created; detail: the system's words
-    NoSpace,             // the device (or the user's quota) is full
-    FileSizeLimit,       // the file would pass the process's file-size limit (ulimit -f)
-    WriteFailed,         // writing failed otherwise; detail: the system's or encoder's words
+    NoImage, // nothing to save
+    NoFileName, // the path has no file name
+    NoEncoder, // PNG cannot be written on this platform
+    FolderMissing, // the folder of the result does not exist; detail: the folder
+    NotAFolder, // the folder of the result is a file; detail: that path
+    TargetIsFolder, // a folder stands at the result's path
+    TargetNotRegularFile, // a symbolic link, device, pipe or socket stands there; left as it is
+    CannotCreate, // the file cannot be created; detail: the system's words
+    NoSpace, // the device (or the user's quota) is full
+    FileSizeLimit, // the file would pass the process's file-size limit (ulimit -f)
+    WriteFailed, // writing failed otherwise; detail: the system's or encoder's words
 };
 
 struct Failure {
     FailureKind kind = FailureKind::None;
-    QString detail;        // technical words (a system or decoder message, a path shown escaped)
-    std::int64_t width = 0;  // TooLarge: the size the file declares
+    QString detail; // technical words (a system or decoder message, a path shown escaped)
+    std::int64_t width = 0; // TooLarge: the size the file declares
     std::int64_t height = 0;
 
     explicit operator bool() const noexcept { return kind != FailureKind::None; }

@@ -9,7 +9,7 @@
 namespace imaging {
 
 struct DecodedImage {
-    QImage image;    // Format_ARGB32; null unless `failure` is none
+    QImage image; // Format_ARGB32; null unless `failure` is none
     Failure failure;
 };
 

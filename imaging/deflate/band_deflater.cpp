@@ -45,21 +45,21 @@ struct BandDeflater::State {
     Scratch scratch;
     std::vector<std::uint8_t> levelBuffer; // ISA-L's working memory
     libdeflate_compressor* compressors[2] = {}; // levels 1 and 2
-    std::vector<std::uint8_t> other;            // the second try at a band
+    std::vector<std::uint8_t> other; // the second try at a band
     ~State()
     {
         for (libdeflate_compressor* compressor : compressors) libdeflate_free_compressor(compressor);
     }
 };
 
-BandDeflater::BandDeflater(std::optional<DeflateBackend> backend) : backend_(backend), state_(new State) {}
+BandDeflater::BandDeflater(std::optional<DeflateBackend> backend) : backend_(backend), state_(new State) { }
 
 BandDeflater::~BandDeflater() = default;
 
 namespace {
 
 bool CompressFast(std::vector<std::uint8_t>& levelBuffer, Scratch& scratch, const std::uint8_t* data, std::size_t size,
-                  bool last, std::vector<std::uint8_t>& out)
+    bool last, std::vector<std::uint8_t>& out)
 {
     if (levelBuffer.empty()) levelBuffer.resize(ISAL_DEF_LVL1_DEFAULT);
     isal_zstream stream;
@@ -115,7 +115,8 @@ int ThoroughLevel(const std::uint8_t* data, std::size_t size)
             counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, zero));
         }
         const __m128i sums = _mm_sad_epu8(counts, zero);
-        zeros += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) + static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
+        zeros +=
+            static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) + static_cast<std::size_t>(_mm_extract_epi16(sums, 4));
     }
 #endif
     for (; i < size; ++i) zeros += data[i] == 0;
@@ -123,7 +124,7 @@ int ThoroughLevel(const std::uint8_t* data, std::size_t size)
 }
 
 bool CompressThorough(libdeflate_compressor* (&compressors)[2], Scratch& scratch, const std::uint8_t* data,
-                      std::size_t size, bool last, std::vector<std::uint8_t>& out)
+    std::size_t size, bool last, std::vector<std::uint8_t>& out)
 {
     const int level = ThoroughLevel(data, size);
     libdeflate_compressor*& compressor = compressors[level - 1];
@@ -144,7 +145,8 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
 {
     State& s = *state_;
     try {
-        if (backend_ == DeflateBackend::Thorough) return CompressThorough(s.compressors, s.scratch, data, size, last, out);
+        if (backend_ == DeflateBackend::Thorough)
+            return CompressThorough(s.compressors, s.scratch, data, size, last, out);
         const std::size_t start = out.size();
         if (!CompressFast(s.levelBuffer, s.scratch, data, size, last, out)) return false;
         const std::size_t fast = out.size() - start;
@@ -153,7 +155,8 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
         // crawls through such runs (an empty canvas: 60 times ISA-L's time).
         if (backend_ || fast * 4 > size || fast * 512 <= size) return true;
         s.other.clear();
-        if (!CompressThorough(s.compressors, s.scratch, data, size, last, s.other)) return true; // ISA-L's stream stands
+        if (!CompressThorough(s.compressors, s.scratch, data, size, last, s.other))
+            return true; // ISA-L's stream stands
         if (s.other.size() < out.size() - start) {
             out.resize(start);
             out.insert(out.end(), s.other.begin(), s.other.end());

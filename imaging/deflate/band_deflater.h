@@ -13,7 +13,7 @@
 namespace imaging::deflate {
 
 enum class DeflateBackend {
-    Fast,     // ISA-L at its fastest level: most images
+    Fast, // ISA-L at its fastest level: most images
     Thorough, // libdeflate at a fast level: images that compress very well,
               // where it finds far longer matches
 };

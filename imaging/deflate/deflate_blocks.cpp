@@ -9,20 +9,20 @@ namespace imaging::deflate {
 namespace {
 
 // The format's numbers (RFC 1951).
-constexpr int kEndOfBlock = 256;          // the literal/length symbol that ends a block
-constexpr int kFirstLength = 257;         // the first length symbol; also the fewest literal/length codes
-constexpr int kLengthSymbols = 29;        // length symbols 257..285
-constexpr int kDistanceSymbols = 30;      // distance symbols 0..29
-constexpr int kCodeLengthSymbols = 19;    // symbols of the code that codes the code lengths
+constexpr int kEndOfBlock = 256; // the literal/length symbol that ends a block
+constexpr int kFirstLength = 257; // the first length symbol; also the fewest literal/length codes
+constexpr int kLengthSymbols = 29; // length symbols 257..285
+constexpr int kDistanceSymbols = 30; // distance symbols 0..29
+constexpr int kCodeLengthSymbols = 19; // symbols of the code that codes the code lengths
 constexpr int kFixedLiteralSymbols = 288; // literal/length symbols of the fixed code
-constexpr int kMaxCodeLengths = 320;      // literal/length and distance code lengths of one dynamic block, at most
+constexpr int kMaxCodeLengths = 320; // literal/length and distance code lengths of one dynamic block, at most
 constexpr std::uint32_t kStoredBlock = 0, kFixedBlock = 1, kDynamicBlock = 2;
 
 // Reads a deflate stream's bits, least significant first, as the format
 // packs them. Reading past the end yields zeros and marks the reader failed.
 class BitReader {
 public:
-    BitReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    BitReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) { }
 
     bool failed() const { return position() > size_ * 8; }
     std::size_t position() const { return next_ * 8 - static_cast<std::size_t>(count_); }
@@ -71,7 +71,7 @@ private:
     std::size_t size_;
     std::size_t next_ = 0; // bytes taken into the buffer
     std::uint64_t buffer_ = 0;
-    int count_ = 0;        // bits in the buffer
+    int count_ = 0; // bits in the buffer
 };
 
 // A canonical Huffman code: codes of up to kTableBits bits are decoded by
@@ -135,8 +135,10 @@ private:
     std::uint16_t table_[1 << kTableBits] = {}; // 0: a longer code, or none
 };
 
-constexpr int kLengthExtra[kLengthSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr int kDistanceExtra[kDistanceSymbols] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+constexpr int kLengthExtra[kLengthSymbols] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr int kDistanceExtra[kDistanceSymbols] = {
+    0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 // Walks the symbols of a Huffman-coded block up to its end-of-block code.
 bool SkipCodedBlock(BitReader& in, const Huffman& literals, const Huffman& distances)
@@ -159,7 +161,8 @@ bool ReadDynamicCodes(BitReader& in, Huffman& literals, Huffman& distances)
     const int literalCount = static_cast<int>(in.take(5)) + kFirstLength;
     const int distanceCount = static_cast<int>(in.take(5)) + 1;
     const int codeLengthCount = static_cast<int>(in.take(4)) + 4;
-    static constexpr int kOrder[kCodeLengthSymbols] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    static constexpr int kOrder[kCodeLengthSymbols] = {
+        16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
     std::uint8_t codeLengths[kCodeLengthSymbols] = {};
     for (int i = 0; i < codeLengthCount; ++i) codeLengths[kOrder[i]] = static_cast<std::uint8_t>(in.take(3));
     Huffman lengthCode;

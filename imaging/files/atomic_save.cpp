@@ -27,7 +27,7 @@ bool IsNoSpace(int error) { return error == ENOSPC || error == EDQUOT; }
 // a system call.
 class FileSink final : public ByteSink {
 public:
-    explicit FileSink(int fd) : fd_(fd) {}
+    explicit FileSink(int fd) : fd_(fd) { }
 
     bool write(const unsigned char* data, std::size_t size) override
     {
@@ -72,7 +72,8 @@ private:
 #if defined(__linux__)
         constexpr std::size_t kStep = std::size_t{4} << 20;
         if (written_ - flushed_ < kStep) return;
-        ::sync_file_range(fd_, static_cast<off_t>(flushed_), static_cast<off_t>(written_ - flushed_), SYNC_FILE_RANGE_WRITE);
+        ::sync_file_range(
+            fd_, static_cast<off_t>(flushed_), static_cast<off_t>(written_ - flushed_), SYNC_FILE_RANGE_WRITE);
         flushed_ = written_;
 #endif
     }
@@ -89,7 +90,7 @@ private:
 // not kept, an exception on the way included.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(const SavePlace& place) : place_(place) {}
+    explicit TemporaryFile(const SavePlace& place) : place_(place) { }
     ~TemporaryFile() { discard(); }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -100,11 +101,14 @@ public:
             name_ = TemporaryNameFor(place_.name(), place_.nameMax());
             guard_.cover(place_.folder(), name_.constData());
             // Exclusive: never opens something that is already there, link or not.
-            fd_ = ::openat(place_.folder(), name_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            fd_ = ::openat(
+                place_.folder(), name_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd_ >= 0) return {};
             const int error = errno;
             guard_.release();
-            if (error != EEXIST) return IsNoSpace(error) ? MakeFailure(FailureKind::NoSpace) : MakeFailure(FailureKind::CannotCreate, SystemWords(error));
+            if (error != EEXIST)
+                return IsNoSpace(error) ? MakeFailure(FailureKind::NoSpace)
+                                        : MakeFailure(FailureKind::CannotCreate, SystemWords(error));
         }
         return MakeFailure(FailureKind::CannotCreate, SystemWords(EEXIST));
     }

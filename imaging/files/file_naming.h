@@ -16,9 +16,6 @@ inline QString SourceFileNameOf(const QString& path)
     return name.mid(begin, end - begin);
 }
 
-inline QString ResultFileNameFor(const QString& sourceFileName)
-{
-    return sourceFileName + QStringLiteral(".png");
-}
+inline QString ResultFileNameFor(const QString& sourceFileName) { return sourceFileName + QStringLiteral(".png"); }
 
 } // namespace imaging::files

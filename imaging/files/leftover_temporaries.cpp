@@ -25,7 +25,7 @@ std::vector<QByteArray> RemoveLeftoverTemporaries(const QString& folder)
         const QByteArray name(entry->d_name);
         const std::optional<TemporaryWriter> writer = WriterOfTemporary(name);
         if (!writer || StateOf(*writer) != WriterState::Gone) continue;
-        struct stat info {};
+        struct stat info { };
         if (::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
         if (::unlinkat(fd, entry->d_name, 0) == 0) removed.push_back(name);
     }

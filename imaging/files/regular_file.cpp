@@ -20,7 +20,7 @@ Failure OpenRegularFile(const QString& path, QFile& file)
         if (error == ENOENT || error == ENOTDIR) return MakeFailure(FailureKind::NotFound);
         return MakeFailure(FailureKind::CannotRead, QString::fromLocal8Bit(std::strerror(error)));
     }
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0) {
         const int error = errno;
         ::close(fd);

@@ -39,9 +39,10 @@ Failure SavePlace::check(const QString& path)
         const int error = errno;
         if (error == ENOENT) return MakeFailure(FailureKind::FolderMissing, DisplayPath(folderPath));
         if (error == ENOTDIR) {
-            struct stat info {};
+            struct stat info { };
             // The folder itself is a file, or a file stands on the way to it.
-            if (::stat(folderBytes.constData(), &info) == 0) return MakeFailure(FailureKind::NotAFolder, DisplayPath(folderPath));
+            if (::stat(folderBytes.constData(), &info) == 0)
+                return MakeFailure(FailureKind::NotAFolder, DisplayPath(folderPath));
             return MakeFailure(FailureKind::FolderMissing, DisplayPath(folderPath));
         }
         return CannotCreate(error);
@@ -61,7 +62,7 @@ Failure SavePlace::check(const QString& path)
 
 Failure SavePlace::recheck()
 {
-    struct stat info {};
+    struct stat info { };
     if (::fstatat(folder_, name_.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         existed_ = false;
         return errno == ENOENT ? Failure{} : CannotCreate(errno);

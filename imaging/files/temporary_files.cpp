@@ -32,7 +32,8 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs l
 // SIGTRAP), after which nothing more should run.
 std::vector<int> TerminatingSignals()
 {
-    std::vector<int> signals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
+    std::vector<int> signals = {
+        SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU};
 #if defined(SIGIO)
     signals.push_back(SIGIO);
 #endif
@@ -71,13 +72,13 @@ void HandleTerminatingSignals() noexcept
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        struct sigaction previous {};
+        struct sigaction previous { };
         if (::sigaction(SIGXFSZ, nullptr, &previous) == 0 && previous.sa_handler == SIG_DFL
             && !(previous.sa_flags & SA_SIGINFO))
             std::signal(SIGXFSZ, SIG_IGN);
 
         const std::vector<int> signals = TerminatingSignals();
-        struct sigaction action {};
+        struct sigaction action { };
         action.sa_handler = OnTerminatingSignal;
         sigemptyset(&action.sa_mask);
         for (const int other : signals) sigaddset(&action.sa_mask, other);

@@ -25,7 +25,8 @@ QByteArray FirstLine(const char* path)
 
 bool IsHex(const QByteArray& text)
 {
-    return std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return std::all_of(
+        text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 bool IsDecimal(const QByteArray& text)
@@ -85,8 +86,8 @@ QByteArray TemporaryNameFor(const QByteArray& target, long nameMax, const Tempor
 {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     QByteArray suffix = kMarker + Field(writer.machine, kMachineDigits) + '-' + Field(writer.boot, kBootDigits) + '-'
-                      + QByteArray::number(static_cast<qulonglong>(writer.pidNamespace)) + '-'
-                      + QByteArray::number(static_cast<qlonglong>(writer.pid)) + '-';
+        + QByteArray::number(static_cast<qulonglong>(writer.pidNamespace)) + '-'
+        + QByteArray::number(static_cast<qlonglong>(writer.pid)) + '-';
     for (int i = 0; i < kRandomDigits; ++i) suffix.append(kRandomAlphabet[random() % (sizeof kRandomAlphabet - 1)]);
     suffix += kEnding;
     const qsizetype room = std::max<qsizetype>(0, std::min<qsizetype>(nameMax, 255) - 1 - suffix.size());
@@ -103,10 +104,9 @@ std::optional<TemporaryWriter> WriterOfTemporary(const QByteArray& name)
     if (fields.size() != 5) return std::nullopt;
     const QByteArray& random = fields[4];
     const bool wellFormed = fields[0].size() == kMachineDigits && IsHex(fields[0]) && fields[1].size() == kBootDigits
-                         && IsHex(fields[1]) && IsDecimal(fields[2]) && IsDecimal(fields[3]) && random.size() == kRandomDigits
-                         && std::all_of(random.begin(), random.end(), [](char c) {
-                                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z');
-                            });
+        && IsHex(fields[1]) && IsDecimal(fields[2]) && IsDecimal(fields[3]) && random.size() == kRandomDigits
+        && std::all_of(
+            random.begin(), random.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
     if (!wellFormed) return std::nullopt;
     return TemporaryWriter{fields[0], fields[1], fields[2].toULongLong(), fields[3].toLongLong()};
 }

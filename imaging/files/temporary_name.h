@@ -16,8 +16,8 @@ namespace imaging::files {
 
 // Who writes a temporary file. Empty or 0 fields are unknown.
 struct TemporaryWriter {
-    QByteArray machine;             // 8 hex digits of /etc/machine-id (or of the host name)
-    QByteArray boot;                // 12 hex digits of the kernel's boot id
+    QByteArray machine; // 8 hex digits of /etc/machine-id (or of the host name)
+    QByteArray boot; // 12 hex digits of the kernel's boot id
     std::uint64_t pidNamespace = 0; // the inode of /proc/self/ns/pid
     std::int64_t pid = 0;
 
@@ -36,7 +36,7 @@ std::optional<TemporaryWriter> WriterOfTemporary(const QByteArray& name);
 
 enum class WriterState {
     Running, // this process, or one that still runs
-    Gone,    // ended: on this machine, in an earlier boot or in this one
+    Gone, // ended: on this machine, in an earlier boot or in this one
     Unknown, // another machine's, or a process this one cannot see
 };
 WriterState StateOf(const TemporaryWriter& writer);

@@ -12,7 +12,7 @@ constexpr int kTableSize = 1 << kLargestCodeSize;
 // Codes LSB first across the bytes; -1 once the bytes run out.
 class CodeReader {
 public:
-    CodeReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    CodeReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) { }
 
     int next(int bits)
     {

@@ -25,7 +25,7 @@ constexpr std::uint32_t kPastTheTable = 0x00FFFFFFu;
 // The file's bytes, read a piece at a time.
 class ByteSource {
 public:
-    explicit ByteSource(QIODevice& in) : in_(in) {}
+    explicit ByteSource(QIODevice& in) : in_(in) { }
 
     // The next byte, or -1 at the end of the file.
     int next()
@@ -95,20 +95,20 @@ std::int32_t StoredRow(std::int32_t row, std::int32_t height, bool interlaced)
 } // namespace
 
 struct GifReader::State {
-    explicit State(QIODevice& in) : bytes(in) {}
+    explicit State(QIODevice& in) : bytes(in) { }
 
     ByteSource bytes;
     std::int32_t screenWidth = 0, screenHeight = 0;
     std::int32_t left = 0, top = 0, frameWidth = 0, frameHeight = 0;
     bool interlaced = false;
     std::array<std::uint32_t, 256> colours{}; // of each index, as the screen shows it
-    std::uint32_t around = 0;                 // the screen where the frame is not
-    std::vector<std::uint8_t> indices;        // the frame's, in the data's row order
+    std::uint32_t around = 0; // the screen where the frame is not
+    std::vector<std::uint8_t> indices; // the frame's, in the data's row order
     std::int32_t rowsRead = 0;
     bool opened = false;
 };
 
-GifReader::GifReader(QIODevice& in) : state_(std::make_unique<State>(in)) {}
+GifReader::GifReader(QIODevice& in) : state_(std::make_unique<State>(in)) { }
 
 GifReader::~GifReader() = default;
 
@@ -202,7 +202,9 @@ Failure GifReader::open()
     if (transparent >= 0)
         s.around = s.colours[static_cast<std::size_t>(transparent)];
     else if (hasGlobal)
-        s.around = kOpaque | (static_cast<std::size_t>(background) < global.size() ? global[static_cast<std::size_t>(background)] : kPastTheTable);
+        s.around = kOpaque
+            | (static_cast<std::size_t>(background) < global.size() ? global[static_cast<std::size_t>(background)]
+                                                                    : kPastTheTable);
     else
         s.around = kOpaque;
     s.opened = true;
@@ -217,7 +219,8 @@ Failure GifReader::readRows(std::uint32_t* out, std::size_t wordsPerLine, std::i
 {
     State& s = *state_;
     if (!s.opened) return Declined(QStringLiteral("not open"));
-    if (rows < 0 || rows > s.screenHeight - s.rowsRead) return MakeFailure(FailureKind::Damaged, QStringLiteral("GIF: rows past the image"));
+    if (rows < 0 || rows > s.screenHeight - s.rowsRead)
+        return MakeFailure(FailureKind::Damaged, QStringLiteral("GIF: rows past the image"));
     const auto screenWidth = static_cast<std::size_t>(s.screenWidth);
     for (std::int32_t r = 0; r < rows; ++r, out += wordsPerLine) {
         const std::int32_t y = s.rowsRead + r;
@@ -225,8 +228,9 @@ Failure GifReader::readRows(std::uint32_t* out, std::size_t wordsPerLine, std::i
             std::fill(out, out + screenWidth, s.around);
             continue;
         }
-        const std::uint8_t* indices =
-            s.indices.data() + static_cast<std::size_t>(StoredRow(y - s.top, s.frameHeight, s.interlaced)) * static_cast<std::size_t>(s.frameWidth);
+        const std::uint8_t* indices = s.indices.data()
+            + static_cast<std::size_t>(StoredRow(y - s.top, s.frameHeight, s.interlaced))
+                * static_cast<std::size_t>(s.frameWidth);
         std::fill(out, out + s.left, s.around);
         for (std::int32_t x = 0; x < s.frameWidth; ++x) out[s.left + x] = s.colours[indices[x]];
         std::fill(out + s.left + s.frameWidth, out + screenWidth, s.around);

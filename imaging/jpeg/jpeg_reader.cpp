@@ -8,8 +8,8 @@
 
 #include <QIODevice>
 
-#include <cstdio> // jpeglib.h needs FILE
 #include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -26,7 +26,7 @@ struct ErrorManager {
     jpeg_error_mgr pub{};
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX] = {};
-    bool damaged = false;    // a warning that means missing or corrupt data
+    bool damaged = false; // a warning that means missing or corrupt data
     int benignWarnings = 0;
     int endOfFileWarnings = 0;
 };
@@ -34,8 +34,8 @@ struct ErrorManager {
 // Warnings about the form of the file, not its pixels.
 bool IsBenignWarning(int code)
 {
-    return code == JWRN_EXTRANEOUS_DATA || code == JWRN_ADOBE_XFORM || code == JWRN_JFIF_MAJOR
-        || code == JWRN_BOGUS_ICC || code == JWRN_NOT_SEQUENTIAL;
+    return code == JWRN_EXTRANEOUS_DATA || code == JWRN_ADOBE_XFORM || code == JWRN_JFIF_MAJOR || code == JWRN_BOGUS_ICC
+        || code == JWRN_NOT_SEQUENTIAL;
 }
 
 [[noreturn]] void OnError(j_common_ptr cinfo)
@@ -67,7 +67,7 @@ void OnMessage(j_common_ptr cinfo, int level)
     std::longjmp(errors->jump, 1);
 }
 
-void Silent(j_common_ptr) {}
+void Silent(j_common_ptr) { }
 
 // ---- input ----------------------------------------------------------------------
 
@@ -80,7 +80,7 @@ struct Source {
 
 constexpr JOCTET kFakeEndOfImage[2] = {0xFF, JPEG_EOI};
 
-void InitSource(j_decompress_ptr) {}
+void InitSource(j_decompress_ptr) { }
 
 boolean FillInput(j_decompress_ptr cinfo)
 {
@@ -112,7 +112,7 @@ void SkipInput(j_decompress_ptr cinfo, long count)
     }
 }
 
-void TermSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) { }
 
 // ---- which coefficients the scans delivered ------------------------------------
 
@@ -213,8 +213,7 @@ bool StartDecompress(Decoder* d)
         cinfo.out_color_space = JCS_EXT_ARGB;
 #endif
         break;
-    default:
-        ERREXIT(&cinfo, JERR_CONVERSION_NOTIMPL);
+    default: ERREXIT(&cinfo, JERR_CONVERSION_NOTIMPL);
     }
     d->multiScan = jpeg_has_multiple_scans(&cinfo);
     // Files of several scans are taken in whole before any pixel is made,
@@ -347,10 +346,10 @@ struct JpegReader::State {
     Decoder decoder;
     enum class Step { New, Rows, Done, Failed } step = Step::New;
 
-    State(QIODevice& device, Rows wanted) : in(device), rows(wanted) {}
+    State(QIODevice& device, Rows wanted) : in(device), rows(wanted) { }
 };
 
-JpegReader::JpegReader(QIODevice& in, Rows rows) : state_(std::make_unique<State>(in, rows)) {}
+JpegReader::JpegReader(QIODevice& in, Rows rows) : state_(std::make_unique<State>(in, rows)) { }
 
 JpegReader::~JpegReader() = default;
 

@@ -22,7 +22,7 @@ class JpegReader final : public RowReader {
 public:
     enum class Rows {
         AsStored, // the rows as the file stores them; orientation() tells how to turn them
-        Upright,  // declines a file whose EXIF orientation is not upright
+        Upright, // declines a file whose EXIF orientation is not upright
     };
     // `in` positioned at the file's start, and kept open while the reader is used.
     JpegReader(QIODevice& in, Rows rows);

@@ -24,7 +24,7 @@ std::uint32_t PngCrc(std::uint32_t crc, const std::uint8_t* data, std::size_t si
     return crc32_gzip_refl(crc, data, size);
 }
 
-PngChunkStream::PngChunkStream(QIODevice& in) : in_(in), buffer_(kBlockBytes) {}
+PngChunkStream::PngChunkStream(QIODevice& in) : in_(in), buffer_(kBlockBytes) { }
 
 bool PngChunkStream::Ensure(std::size_t bytes)
 {
@@ -33,7 +33,8 @@ bool PngChunkStream::Ensure(std::size_t bytes)
     end_ -= begin_;
     begin_ = 0;
     while (end_ < bytes) {
-        const qint64 got = in_.read(reinterpret_cast<char*>(buffer_.data() + end_), static_cast<qint64>(buffer_.size() - end_));
+        const qint64 got =
+            in_.read(reinterpret_cast<char*>(buffer_.data() + end_), static_cast<qint64>(buffer_.size() - end_));
         if (got <= 0) {
             fileEnded_ = true;
             return false;

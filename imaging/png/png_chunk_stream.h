@@ -12,8 +12,9 @@ namespace imaging::png {
 
 constexpr std::uint32_t PngChunkType(const char (&name)[5])
 {
-    return std::uint32_t(static_cast<unsigned char>(name[0])) << 24 | std::uint32_t(static_cast<unsigned char>(name[1])) << 16
-         | std::uint32_t(static_cast<unsigned char>(name[2])) << 8 | std::uint32_t(static_cast<unsigned char>(name[3]));
+    return std::uint32_t(static_cast<unsigned char>(name[0])) << 24
+        | std::uint32_t(static_cast<unsigned char>(name[1])) << 16
+        | std::uint32_t(static_cast<unsigned char>(name[2])) << 8 | std::uint32_t(static_cast<unsigned char>(name[3]));
 }
 
 // PNG's CRC-32 (the one of zlib and gzip), continued from `crc`.

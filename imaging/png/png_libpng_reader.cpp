@@ -133,7 +133,8 @@ Failure DamageAfterTheRows(const PngMessages& messages)
     if (!warning.startsWith(QLatin1String("IDAT: "))) return {};
     if (warning.contains(QLatin1String("incorrect data check")))
         return MakeFailure(FailureKind::Damaged, QStringLiteral("PNG: the zlib checksum is wrong"));
-    if (warning.contains(QLatin1String("Extra compressed data")) || warning.contains(QLatin1String("Too much image data")))
+    if (warning.contains(QLatin1String("Extra compressed data"))
+        || warning.contains(QLatin1String("Too much image data")))
         return {};
     return MakeFailure(FailureKind::Damaged, QStringLiteral("PNG: the zlib stream is damaged after the image data"));
 }
@@ -199,8 +200,8 @@ DecodedImage DecodePngWithLibpng(QIODevice& in)
         return Fail(MakeFailure(FailureKind::Truncated, QStringLiteral("PNG")));
     if (!SetTransforms(png, info, &header)) return Fail(Damaged(messages, context));
 
-    QImage image = AllocateBitmap(static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height),
-                                  Contents::Unspecified);
+    QImage image = AllocateBitmap(
+        static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height), Contents::Unspecified);
     if (image.isNull()) return Fail(MakeFailure(FailureKind::OutOfMemory));
     if (!ReadRows(png, info, &header, &image, &messages)) return Fail(Damaged(messages, context));
     if (Failure damage = DamageAfterTheRows(messages)) return Fail(std::move(damage));

@@ -84,7 +84,8 @@ public:
         s.next_out = out;
         s.avail_out = static_cast<std::uint32_t>(size);
         while (s.avail_out > 0) {
-            if (s.block_state == ISAL_BLOCK_FINISH) return Fail(Damage(chunks_, "the zlib stream ends before the image"));
+            if (s.block_state == ISAL_BLOCK_FINISH)
+                return Fail(Damage(chunks_, "the zlib stream ends before the image"));
             if (!Step()) return false;
         }
         return true;
@@ -134,8 +135,9 @@ private:
         // Damage past the image's bytes is damage too, though libpng only
         // warns about it; its words say where it is.
         if (ret < 0 || ret == ISAL_NEED_DICT)
-            return Fail(Damage(chunks_, s.total_out >= rawBytes_ ? "the zlib stream is damaged after the image data"
-                                                                  : "the zlib stream is damaged"));
+            return Fail(Damage(chunks_,
+                s.total_out >= rawBytes_ ? "the zlib stream is damaged after the image data"
+                                         : "the zlib stream is damaged"));
         if (s.avail_in == inBefore && s.avail_out == outBefore && s.block_state != ISAL_BLOCK_FINISH && s.avail_in > 0)
             return Fail(Declined(QStringLiteral("the zlib stream does not advance")));
         return true;
@@ -148,7 +150,8 @@ private:
             return Fail(Declined(QStringLiteral("not a zlib stream libpng takes")));
         // zlib keeps only the declared window between calls; libpng inflates
         // row by row, so a small window is safe only when it holds everything.
-        if ((cmf >> 4) < 7 && rawBytes_ > (std::uint64_t{1} << ((cmf >> 4) + 8))) return Fail(Declined(QStringLiteral("a small zlib window")));
+        if ((cmf >> 4) < 7 && rawBytes_ > (std::uint64_t{1} << ((cmf >> 4) + 8)))
+            return Fail(Declined(QStringLiteral("a small zlib window")));
         return true;
     }
 
@@ -174,8 +177,10 @@ private:
             }
             if (!chunks_.Finish(true)) return Fail(Damage(chunks_, "an IDAT CRC is wrong"));
             if (chunks_.NextChunk() != PngChunkStream::Header::Ok) return Fail(Damage(chunks_, "a chunk is invalid"));
-            if (chunks_.type() != kIDAT) afterImageData_ = true;
-            else if (chunks_.length() > idatLimit_) return Fail(Declined(QStringLiteral("an IDAT beyond libpng's limit")));
+            if (chunks_.type() != kIDAT)
+                afterImageData_ = true;
+            else if (chunks_.length() > idatLimit_)
+                return Fail(Declined(QStringLiteral("an IDAT beyond libpng's limit")));
         }
         if (staged == 0) return Fail(Damage(chunks_, "the image data ends early"));
         return Give(stage_.get(), staged);
@@ -215,14 +220,16 @@ Failure CheckTail(PngChunkStream& chunks, std::uint64_t idatLimit, bool headerRe
         if (!headerRead && chunks.NextChunk() != PngChunkStream::Header::Ok) return Damage(chunks, "no IEND");
         const std::uint32_t type = chunks.type();
         if (type == kIEND) {
-            if (chunks.length() != 0 || !chunks.Finish(true)) return Damage(chunks, "IEND is not empty or its CRC is wrong");
+            if (chunks.length() != 0 || !chunks.Finish(true))
+                return Damage(chunks, "IEND is not empty or its CRC is wrong");
             return {};
         }
         if (type == kIDAT) {
             if (chunks.length() > idatLimit) return Declined(QStringLiteral("a later IDAT beyond libpng's limit"));
             if (!chunks.Finish(true)) return Damage(chunks, "the CRC of a later IDAT is wrong");
         } else if (chunks.ancillary() && type != kTRNS) {
-            if (chunks.length() > kChunkLimit) return Declined(QStringLiteral("an ancillary chunk beyond libpng's limit"));
+            if (chunks.length() > kChunkLimit)
+                return Declined(QStringLiteral("an ancillary chunk beyond libpng's limit"));
             if (!chunks.Finish(false)) return Damage(chunks, "an ancillary chunk is cut");
         } else {
             return Damage(chunks, "a critical chunk after the image data");
@@ -239,7 +246,7 @@ Failure CheckTail(PngChunkStream& chunks, std::uint64_t idatLimit, bool headerRe
 // batches are the same however the rows are asked for, so the checks and
 // their order are too.
 struct PngReader::State {
-    explicit State(QIODevice& device) : in(device), chunks(device) {}
+    explicit State(QIODevice& device) : in(device), chunks(device) { }
 
     enum class Phase { Unopened, Rows, Finished, Refused };
 
@@ -253,11 +260,11 @@ struct PngReader::State {
     std::optional<IdatInflater> inflater;
     std::unique_ptr<std::uint8_t[]> batch, prior;
     std::size_t batchRows = 0, batchNext = 0; // rows in `batch`, and the next one to hand out
-    bool nextUnfiltered = false;               // batchNext was unfiltered with the row before it
+    bool nextUnfiltered = false; // batchNext was unfiltered with the row before it
     std::uint32_t rowsRead = 0;
 };
 
-PngReader::PngReader(QIODevice& in) : state_(std::make_unique<State>(in)) {}
+PngReader::PngReader(QIODevice& in) : state_(std::make_unique<State>(in)) { }
 
 PngReader::~PngReader() = default;
 
@@ -297,8 +304,8 @@ Failure PngReader::open()
     h.height = BigEndian32(ihdr + 4);
     const int depth = ihdr[8];
     h.colorType = ihdr[9];
-    if (h.width == 0 || h.height == 0 || h.width > 0x7FFFFFFFu || h.height > 0x7FFFFFFFu || ihdr[10] != 0 || ihdr[11] != 0
-        || ihdr[12] > 1)
+    if (h.width == 0 || h.height == 0 || h.width > 0x7FFFFFFFu || h.height > 0x7FFFFFFFu || ihdr[10] != 0
+        || ihdr[11] != 0 || ihdr[12] > 1)
         return decline("IHDR fields libpng refuses");
     switch (h.colorType) {
     case 0: h.channels = 1; break;
@@ -353,7 +360,8 @@ Failure PngReader::readRows(std::uint32_t* out, std::size_t wordsPerLine, std::i
     const Header& h = s.h;
     for (std::int32_t r = 0; r < rows; ++r, ++s.batchNext, ++s.rowsRead) {
         if (s.batchNext == s.batchRows) {
-            if (s.batchRows > 0) std::memcpy(s.prior.get(), s.batch.get() + (s.batchRows - 1) * s.stride + 1, s.rowBytes);
+            if (s.batchRows > 0)
+                std::memcpy(s.prior.get(), s.batch.get() + (s.batchRows - 1) * s.stride + 1, s.rowBytes);
             s.batchRows = std::min<std::size_t>(s.rowsPerBatch, h.height - s.rowsRead);
             s.batchNext = 0;
             if (!s.inflater->Fill(s.batch.get(), s.batchRows * s.stride)) return Refuse(s.inflater->failure());
@@ -378,7 +386,8 @@ Failure PngReader::finish()
     if (s.phase != State::Phase::Rows || s.rowsRead != s.h.height)
         return Refuse(Declined(QStringLiteral("finished before the last row")));
     if (!s.inflater->End()) return Refuse(s.inflater->failure());
-    if (Failure failure = CheckTail(s.chunks, s.idatLimit, s.inflater->afterImageData())) return Refuse(std::move(failure));
+    if (Failure failure = CheckTail(s.chunks, s.idatLimit, s.inflater->afterImageData()))
+        return Refuse(std::move(failure));
     s.phase = State::Phase::Finished;
     return {};
 }

@@ -23,8 +23,7 @@ inline void StoreRgba(std::uint32_t argb, std::uint8_t* out)
 inline std::uint32_t Residue(std::uint32_t value, std::uint32_t predicted)
 {
     std::uint32_t result = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-        result |= (((value >> shift) - (predicted >> shift)) & 0xFFu) << shift;
+    for (int shift = 0; shift < 32; shift += 8) result |= (((value >> shift) - (predicted >> shift)) & 0xFFu) << shift;
     return result;
 }
 
@@ -93,9 +92,12 @@ inline __m128i AverageOf(__m128i a, __m128i b)
 template <RowFilter Filter>
 inline __m128i PredictVector(const std::uint32_t* row, const std::uint32_t* above, std::size_t x)
 {
-    if constexpr (Filter == RowFilter::Sub) return LoadLeft(row, x);
-    else if constexpr (Filter == RowFilter::Up) return LoadAbove(above, x);
-    else return AverageOf(LoadLeft(row, x), LoadAbove(above, x));
+    if constexpr (Filter == RowFilter::Sub)
+        return LoadLeft(row, x);
+    else if constexpr (Filter == RowFilter::Up)
+        return LoadAbove(above, x);
+    else
+        return AverageOf(LoadLeft(row, x), LoadAbove(above, x));
 }
 
 // Magnitudes of signed residue bytes, summed into two 64-bit lanes.
@@ -108,7 +110,7 @@ inline __m128i AddMagnitudes(__m128i sums, __m128i residues)
 inline std::uint64_t Total(__m128i sums)
 {
     return static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums))
-         + static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+        + static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
 }
 
 #endif
@@ -121,8 +123,8 @@ constexpr RowFilter kFilters[kFilterCount] = {RowFilter::Sub, RowFilter::Up, Row
 constexpr std::size_t kSampledWidth = 64;
 
 // Sums of residue magnitudes of the row under each filter, in kFilters' order.
-void MeasureResidues(const std::uint32_t* row, const std::uint32_t* above, std::size_t width,
-                     std::uint64_t sums[kFilterCount])
+void MeasureResidues(
+    const std::uint32_t* row, const std::uint32_t* above, std::size_t width, std::uint64_t sums[kFilterCount])
 {
     std::size_t x = 0;
     for (int i = 0; i < kFilterCount; ++i) sums[i] = 0;
@@ -158,8 +160,8 @@ void WriteResidues(const std::uint32_t* row, const std::uint32_t* above, std::si
 
 } // namespace
 
-RowFilter FilterRow(const std::uint32_t* row, const std::uint32_t* above, std::size_t width, FilterChoice choice,
-                    std::uint8_t* out)
+RowFilter FilterRow(
+    const std::uint32_t* row, const std::uint32_t* above, std::size_t width, FilterChoice choice, std::uint8_t* out)
 {
     RowFilter filter = RowFilter::Sub;
     switch (choice) {

@@ -27,7 +27,7 @@ inline std::size_t FilteredRowBytes(std::size_t width) { return 1 + 4 * width; }
 // Filters `width` pixels of `row` (0xAARRGGBB words) against `above` (the
 // row before it, or null for the first row) into FilteredRowBytes(width)
 // bytes at `out`. Returns the filter used.
-RowFilter FilterRow(const std::uint32_t* row, const std::uint32_t* above, std::size_t width, FilterChoice choice,
-                    std::uint8_t* out);
+RowFilter FilterRow(
+    const std::uint32_t* row, const std::uint32_t* above, std::size_t width, FilterChoice choice, std::uint8_t* out);
 
 } // namespace imaging::png

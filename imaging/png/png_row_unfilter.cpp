@@ -18,7 +18,8 @@ namespace {
 
 void UnfilterSub(std::uint8_t* row, std::size_t n, int bpp)
 {
-    for (std::size_t i = static_cast<std::size_t>(bpp); i < n; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
+    for (std::size_t i = static_cast<std::size_t>(bpp); i < n; ++i)
+        row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
 }
 
 void UnfilterUp(std::uint8_t* row, const std::uint8_t* prior, std::size_t n)
@@ -58,8 +59,10 @@ template <int bpp>
 __m128i LoadPixel(const std::uint8_t* p)
 {
     std::uint32_t v = 0;
-    if constexpr (bpp == 3) v = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
-    else std::memcpy(&v, p, bpp);
+    if constexpr (bpp == 3)
+        v = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16;
+    else
+        std::memcpy(&v, p, bpp);
     return _mm_cvtsi32_si128(static_cast<int>(v));
 }
 
@@ -118,7 +121,8 @@ bool UnfilterRow(int filterType, std::uint8_t* row, const std::uint8_t* prior, s
     case 3:
 #if defined(__SSE2__)
         if (wide) {
-            bytesPerPixel == 3 ? UnfilterAverageSse2<3>(row, prior, rowBytes) : UnfilterAverageSse2<4>(row, prior, rowBytes);
+            bytesPerPixel == 3 ? UnfilterAverageSse2<3>(row, prior, rowBytes)
+                               : UnfilterAverageSse2<4>(row, prior, rowBytes);
             return true;
         }
 #endif
@@ -137,8 +141,8 @@ bool UnfilterRow(int filterType, std::uint8_t* row, const std::uint8_t* prior, s
     }
 }
 
-bool UnfilterPaethPair(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes,
-                       int bytesPerPixel)
+bool UnfilterPaethPair(
+    std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel)
 {
 #if defined(__x86_64__)
     if (first[0] != 4 || second[0] != 4 || bytesPerPixel < 3) return false;

@@ -53,8 +53,8 @@ void UnfilterPaethRow(std::uint8_t* row, const std::uint8_t* prior, std::size_t 
     ActiveKernels().row(row, prior, rowBytes, bytesPerPixel);
 }
 
-void UnfilterPaethRowPair(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes,
-                          int bytesPerPixel)
+void UnfilterPaethRowPair(
+    std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel)
 {
     const Kernels& kernels = ActiveKernels();
     if (kernels.pair) {

@@ -16,8 +16,8 @@ namespace imaging::png {
 void UnfilterPaethRow(std::uint8_t* row, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel);
 // Two consecutive Paeth rows: `first` against `prior`, then `second` against
 // `first`.
-void UnfilterPaethRowPair(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes,
-                          int bytesPerPixel);
+void UnfilterPaethRowPair(
+    std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel);
 
 enum class PaethPath { Sse2, Ssse3, Sse41, Avx2 };
 inline constexpr PaethPath kPaethPaths[] = {PaethPath::Sse2, PaethPath::Ssse3, PaethPath::Sse41, PaethPath::Avx2};
@@ -35,7 +35,7 @@ void UnfilterPaethRowSse2(std::uint8_t* row, const std::uint8_t* prior, std::siz
 void UnfilterPaethRowSsse3(std::uint8_t* row, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel);
 void UnfilterPaethRowSse41(std::uint8_t* row, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel);
 void UnfilterPaethRowAvx2(std::uint8_t* row, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel);
-void UnfilterPaethRowPairAvx2(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes,
-                              int bytesPerPixel);
+void UnfilterPaethRowPairAvx2(
+    std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel);
 
 } // namespace imaging::png

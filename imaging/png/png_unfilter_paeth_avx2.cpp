@@ -33,8 +33,8 @@ void UnfilterPair(std::uint8_t* first, std::uint8_t* second, const std::uint8_t*
     }
     const __m128i zero = _mm_setzero_si128();
     const __m256i nextRowsByte = bpp == 3 ? Join(_mm_set_epi8(-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
-                                                 _mm_set_epi8(-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0))
-                                         : _mm256_setzero_si256();
+                                     _mm_set_epi8(-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0))
+                                          : _mm256_setzero_si256();
     __m256i last = _mm256_setzero_si256(); // low half: the first row's last block; high: the second row's
     // The first row's results, newest first: above the second row's block and before it.
     __m128i done[kLag + 1] = {zero, zero, zero};
@@ -65,10 +65,11 @@ void UnfilterPair(std::uint8_t* first, std::uint8_t* second, const std::uint8_t*
 
 } // namespace
 
-void UnfilterPaethRowPairAvx2(std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes,
-                              int bytesPerPixel)
+void UnfilterPaethRowPairAvx2(
+    std::uint8_t* first, std::uint8_t* second, const std::uint8_t* prior, std::size_t rowBytes, int bytesPerPixel)
 {
-    bytesPerPixel == 3 ? UnfilterPair<3>(first, second, prior, rowBytes) : UnfilterPair<4>(first, second, prior, rowBytes);
+    bytesPerPixel == 3 ? UnfilterPair<3>(first, second, prior, rowBytes)
+                       : UnfilterPair<4>(first, second, prior, rowBytes);
 }
 
 } // namespace imaging::png

@@ -59,19 +59,26 @@ PAETH_INLINE __m128i Select(__m128i mask, __m128i yes, __m128i no)
 template <int n>
 PAETH_INLINE __m128i BytesDown(__m128i x)
 {
-    if constexpr (n == 0) return x;
-    else return _mm_srli_si128(x, n);
+    if constexpr (n == 0)
+        return x;
+    else
+        return _mm_srli_si128(x, n);
 }
 template <int n>
 PAETH_INLINE __m128i BytesUp(__m128i x)
 {
-    if constexpr (n == 0) return x;
-    else return _mm_slli_si128(x, n);
+    if constexpr (n == 0)
+        return x;
+    else
+        return _mm_slli_si128(x, n);
 }
 #if defined(__SSSE3__)
 // The top n bytes of `low` followed by the bottom 16 - n of `high`.
 template <int n>
-PAETH_INLINE __m128i Align(__m128i high, __m128i low) { return _mm_alignr_epi8(high, low, 16 - n); }
+PAETH_INLINE __m128i Align(__m128i high, __m128i low)
+{
+    return _mm_alignr_epi8(high, low, 16 - n);
+}
 #endif
 
 #if defined(__AVX2__)
@@ -89,11 +96,20 @@ PAETH_INLINE __m256i Splat(std::uint8_t v, __m256i) { return _mm256_set1_epi8(st
 PAETH_INLINE __m256i Select(__m256i mask, __m256i yes, __m256i no) { return _mm256_blendv_epi8(no, yes, mask); }
 // Per 16-byte half, as the 16-byte forms.
 template <int n>
-PAETH_INLINE __m256i BytesDown(__m256i x) { return _mm256_srli_si256(x, n); }
+PAETH_INLINE __m256i BytesDown(__m256i x)
+{
+    return _mm256_srli_si256(x, n);
+}
 template <int n>
-PAETH_INLINE __m256i BytesUp(__m256i x) { return _mm256_slli_si256(x, n); }
+PAETH_INLINE __m256i BytesUp(__m256i x)
+{
+    return _mm256_slli_si256(x, n);
+}
 template <int n>
-PAETH_INLINE __m256i Align(__m256i high, __m256i low) { return _mm256_alignr_epi8(high, low, 16 - n); }
+PAETH_INLINE __m256i Align(__m256i high, __m256i low)
+{
+    return _mm256_alignr_epi8(high, low, 16 - n);
+}
 #endif
 
 // ---- the per-pixel decision -----------------------------------------------------
@@ -113,7 +129,7 @@ PAETH_INLINE Bounds<V> Prepare(V filtered, V b, V c)
 {
     const V bias = Splat(0x80, b);
     const V mirror = Xor(Equal(MaxUnsigned(b, c), b), Splat(0xFF, b)); // b < c
-    const V bm = Xor(b, mirror), cm = Xor(c, mirror);                   // now bm >= cm
+    const V bm = Xor(b, mirror), cm = Xor(c, mirror); // now bm >= cm
     const V d = Sub(bm, cm);
     // c - 2d + 1 and c - floor(d / 2), clamped at 0; when d = 0 the first
     // is above b and both ranges are empty.
@@ -156,8 +172,10 @@ PAETH_INLINE void Store(std::uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpr
 template <int bpp, int k = 1, class V>
 PAETH_INLINE V Pixels(const Bounds<V>& p, V x, V carry)
 {
-    if constexpr (k == Blocks<bpp>::kPixels) return x;
-    else return Pixels<bpp, k + 1>(p, Step(p, Align<bpp>(x, carry)), carry);
+    if constexpr (k == Blocks<bpp>::kPixels)
+        return x;
+    else
+        return Pixels<bpp, k + 1>(p, Step(p, Align<bpp>(x, carry)), carry);
 }
 
 template <int bpp, class V>
@@ -188,7 +206,7 @@ template <int n, class V>
 PAETH_INLINE Bounds<V> Down(const Bounds<V>& p)
 {
     return {BytesDown<n>(p.notALow), BytesDown<n>(p.notAWidth), BytesDown<n>(p.cLow), BytesDown<n>(p.cWidth),
-            BytesDown<n>(p.fb),      BytesDown<n>(p.fc),        BytesDown<n>(p.filtered)};
+        BytesDown<n>(p.fb), BytesDown<n>(p.fc), BytesDown<n>(p.filtered)};
 }
 
 // The last pixel's bytes in the low bytes.
@@ -240,8 +258,10 @@ void UnfilterFrom(std::uint8_t* row, const std::uint8_t* prior, std::size_t n, s
         alignas(16) std::uint8_t rest[16] = {}, above[16 + bpp] = {};
         const std::size_t count = n - i;
         std::memcpy(rest, row + i, count);
-        if (i > 0) std::memcpy(above, prior + i - bpp, count + bpp);
-        else std::memcpy(above + bpp, prior, count); // no upper left for the first pixel
+        if (i > 0)
+            std::memcpy(above, prior + i - bpp, count + bpp);
+        else
+            std::memcpy(above + bpp, prior, count); // no upper left for the first pixel
         UnfilterAndStore<bpp>(rest, Load(rest), Load(above + bpp), Load(above), last);
         std::memcpy(row + i, rest, count);
     }

@@ -61,8 +61,8 @@ bool WriteHeader(ByteSink& sink, std::int32_t width, std::int32_t height)
     std::uint8_t header[13] = {};
     PutBigEndian(static_cast<std::uint32_t>(width), header);
     PutBigEndian(static_cast<std::uint32_t>(height), header + 4);
-    header[8] = 8;  // bits per channel
-    header[9] = 6;  // RGBA
+    header[8] = 8; // bits per channel
+    header[9] = 6; // RGBA
     // compression 0 (deflate), filter method 0, no interlace
     return sink.write(kSignature, sizeof kSignature) && WriteChunk(sink, "IHDR", header, sizeof header);
 }
@@ -75,7 +75,8 @@ std::int32_t PlanRowsPerBand(std::int32_t width, std::int32_t height, const PngW
     // Every thread gets a band of a mid-sized image too.
     if (!settings.bandBytes && threads > 1 && total >= kSmallestSplit)
         bandBytes = std::min(bandBytes, (total + threads - 1) / static_cast<std::size_t>(threads));
-    return static_cast<std::int32_t>(std::clamp<std::size_t>(bandBytes / rowBytes, 1, static_cast<std::size_t>(height)));
+    return static_cast<std::int32_t>(
+        std::clamp<std::size_t>(bandBytes / rowBytes, 1, static_cast<std::size_t>(height)));
 }
 
 // What each thread filters and deflates with; the deflated band reaches the
@@ -114,8 +115,9 @@ public:
     Failure deliver(const BandRows& band) override
     {
         std::uint32_t& joined = stream_.adler;
-        joined = band.index == 0 ? adler_
-                                 : static_cast<std::uint32_t>(adler32_combine(joined, adler_, static_cast<z_off_t>(filteredSize_)));
+        joined = band.index == 0
+            ? adler_
+            : static_cast<std::uint32_t>(adler32_combine(joined, adler_, static_cast<z_off_t>(filteredSize_)));
         if (band.last) {
             packed_.resize(packed_.size() + 4);
             PutBigEndian(joined, packed_.data() + packed_.size() - 4);
@@ -137,24 +139,24 @@ private:
 // to another thread: the producer does them all.
 int Helpers(std::int32_t width, std::int32_t height, std::int32_t rowsPerBand, int threads)
 {
-    const std::size_t bandBytes = FilteredRowBytes(static_cast<std::size_t>(width)) * static_cast<std::size_t>(rowsPerBand);
+    const std::size_t bandBytes =
+        FilteredRowBytes(static_cast<std::size_t>(width)) * static_cast<std::size_t>(rowsPerBand);
     const int bands = (height + rowsPerBand - 1) / rowsPerBand;
     return bandBytes < kSmallestSharedBand ? 0 : std::min(threads, bands) - 1;
 }
 
 } // namespace
 
-PngStreamWriter::PngStreamWriter(ByteSink& sink, std::int32_t width, std::int32_t height,
-                                 const PngWriterSettings& settings)
+PngStreamWriter::PngStreamWriter(
+    ByteSink& sink, std::int32_t width, std::int32_t height, const PngWriterSettings& settings)
     : stream_{sink, width, 1}
 {
     const int threads = settings.threads > 0 ? settings.threads : EncoderThreads();
     const std::int32_t rowsPerBand = PlanRowsPerBand(width, height, settings, threads);
     const bool headerWritten = WriteHeader(sink, width, height);
     const int helpers = headerWritten ? Helpers(width, height, rowsPerBand, threads) : 0;
-    pipeline_ = std::make_unique<BandPipeline>(width, height, rowsPerBand, helpers, [this, settings] {
-        return std::make_unique<PngBandWork>(stream_, settings.backend, settings.filter);
-    });
+    pipeline_ = std::make_unique<BandPipeline>(width, height, rowsPerBand, helpers,
+        [this, settings] { return std::make_unique<PngBandWork>(stream_, settings.backend, settings.filter); });
     if (!headerWritten) pipeline_->fail(NotWritten());
 }
 
@@ -176,8 +178,9 @@ Failure WritePng(const QImage& argb32, ByteSink& out, const PngWriterSettings& s
         const std::size_t wordsPerLine = static_cast<std::size_t>(argb32.bytesPerLine()) / 4;
         const std::int32_t step = writer.rows().rowsPerBand();
         for (std::int32_t top = 0; top < argb32.height(); top += step)
-            if (Failure failure = writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(argb32.constScanLine(top)),
-                                                       wordsPerLine, std::min(step, argb32.height() - top)))
+            if (Failure failure =
+                    writer.rows().commitInPlace(reinterpret_cast<const std::uint32_t*>(argb32.constScanLine(top)),
+                        wordsPerLine, std::min(step, argb32.height() - top)))
                 return failure;
         return writer.finish();
     } catch (const std::bad_alloc&) {

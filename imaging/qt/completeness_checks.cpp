@@ -12,7 +12,7 @@ namespace {
 // Reads bytes in blocks; -1 past the end. Puts the device back on destruction.
 class ByteReader {
 public:
-    explicit ByteReader(QIODevice& in) : in_(in), start_(in.pos()) {}
+    explicit ByteReader(QIODevice& in) : in_(in), start_(in.pos()) { }
     ~ByteReader() { in_.seek(start_); }
 
     bool seekTo(std::int64_t offset)
@@ -75,16 +75,16 @@ bool RunLengthDataIsWhole(ByteReader& reader, std::int64_t height, bool nibbles)
         if (count < 0 || value < 0) return false;
         if (count > 0) continue; // a run of one value
         switch (value) {
-        case 0: ++row; break;    // end of line
-        case 1: return true;     // end of bitmap
-        case 2: {                // move right and down
+        case 0: ++row; break; // end of line
+        case 1: return true; // end of bitmap
+        case 2: { // move right and down
             reader.next();
             const int down = reader.next();
             if (down < 0) return false;
             row += down;
             break;
         }
-        default: {               // literal pixels, padded to a 16-bit boundary
+        default: { // literal pixels, padded to a 16-bit boundary
             const std::int64_t bytes = nibbles ? (value + 1) / 2 : value;
             if (!reader.skip(bytes + (bytes & 1))) return false;
         }
@@ -166,7 +166,8 @@ Failure CheckGif(QIODevice& file)
                 if (b < 0) return Truncated("GIF");
                 descriptor.append(static_cast<char>(b));
             }
-            const std::int64_t frameWidth = LittleEndian(descriptor, 4, 2), frameHeight = LittleEndian(descriptor, 6, 2);
+            const std::int64_t frameWidth = LittleEndian(descriptor, 4, 2),
+                               frameHeight = LittleEndian(descriptor, 6, 2);
             if (!FitsLimits(frameWidth, frameHeight)) return TooLargeFailure(frameWidth, frameHeight);
             const int flags = static_cast<unsigned char>(descriptor[8]);
             if (!reader.skip(colorTableBytes(flags) + 1) || !skipSubBlocks()) return Truncated("GIF");

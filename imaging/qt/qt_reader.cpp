@@ -37,8 +37,10 @@ DecodedImage DecodeWithQt(QIODevice& file)
 
     QImage decoded;
     if (!reader.read(&decoded) || decoded.isNull())
-        return Fail(MakeFailure(FailureKind::Damaged, messages.first().isEmpty() ? reader.errorString() : messages.first()));
-    if (const QString damage = messages.damage(); !damage.isEmpty()) return Fail(MakeFailure(FailureKind::Damaged, damage));
+        return Fail(
+            MakeFailure(FailureKind::Damaged, messages.first().isEmpty() ? reader.errorString() : messages.first()));
+    if (const QString damage = messages.damage(); !damage.isEmpty())
+        return Fail(MakeFailure(FailureKind::Damaged, damage));
     if (!FitsLimits(decoded.width(), decoded.height())) return Fail(TooLargeFailure(decoded.width(), decoded.height()));
 
     // Exact for 8-bit, palette and gray sources; 16-bit channels round to the
