@@ -18,9 +18,11 @@ constexpr int kSlots = 4096;
 
 enum SlotState : int { kFree, kFilling, kActive };
 
+// All zero to start with, so the table takes no room in the program file;
+// folderFd and name are read only while the slot is active.
 struct Slot {
     std::atomic<int> state{kFree};
-    int folderFd = -1;
+    int folderFd = 0;
     char name[256] = {};
 };
 
