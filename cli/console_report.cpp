@@ -21,7 +21,7 @@ void Say(const FileJob& job, const QString& what)
 
 QString PassName(int command)
 {
-    for (const PassSpec& pass : PassTable())
+    for (const DeclaredPass& pass : PassTable())
         if (pass.command == command)
             return QString::fromLatin1(pass.name.data(), static_cast<qsizetype>(pass.name.size()));
     return {};

@@ -51,7 +51,7 @@ std::string Wrapped(const std::string& text, std::size_t indent, std::size_t wid
 std::string UsageText()
 {
     std::string usage = "usage: chromobrisk-cli ";
-    for (const PassSpec& pass : PassTable()) {
+    for (const DeclaredPass& pass : PassTable()) {
         if (&pass != &PassTable().front()) usage += '|';
         usage += pass.name;
     }
@@ -69,15 +69,15 @@ std::string HelpText()
             "or - for an image on standard input (its result is named stdin.png). Put --\n"
             "before the names when one may start with '-'.\n"
             "\nPasses:\n";
-    for (const PassSpec& pass : PassTable()) help += Entry(std::string(pass.name), pass.help);
+    for (const DeclaredPass& pass : PassTable()) help += Entry(std::string(pass.name), pass.help);
 
     std::string_view group;
-    for (const OptionSpec& spec : OptionTable()) {
-        if (spec.group != group) {
-            group = spec.group;
+    for (const DeclaredOption& declared : OptionTable()) {
+        if (declared.group != group) {
+            group = declared.group;
             (help += '\n').append(group) += ":\n";
         }
-        help += Entry(spec.synopsis(), spec.help);
+        help += Entry(declared.synopsis(), declared.help);
     }
 
     help += '\n';

@@ -22,10 +22,10 @@ std::string Quoted(const std::string& value) { return "'" + value + "'"; }
 // A number within the entry's range; `noun` words the error.
 ApplyValue Number(int Options::*field, std::string noun)
 {
-    return [field, noun](
-               Options& options, const std::string& value, const OptionSpec& spec) -> std::optional<std::string> {
-        const auto number = ParseBoundedInt(value, spec.range->low, spec.range->high);
-        if (!number) return "invalid " + noun + " " + Quoted(value) + " (expected " + spec.range->text() + ")";
+    return [field, noun](Options& options, const std::string& value,
+               const DeclaredOption& declared) -> std::optional<std::string> {
+        const auto number = ParseBoundedInt(value, declared.range->low, declared.range->high);
+        if (!number) return "invalid " + noun + " " + Quoted(value) + " (expected " + declared.range->text() + ")";
         options.*field = *number;
         return std::nullopt;
     };
@@ -33,10 +33,11 @@ ApplyValue Number(int Options::*field, std::string noun)
 
 ApplyValue ByteSize(std::uint64_t Options::*field)
 {
-    return [field](Options& options, const std::string& value, const OptionSpec& spec) -> std::optional<std::string> {
+    return [field](Options& options, const std::string& value,
+               const DeclaredOption& declared) -> std::optional<std::string> {
         const auto bytes = ParseByteSize(value);
         if (!bytes)
-            return "invalid size " + Quoted(value) + " for " + std::string(spec.name())
+            return "invalid size " + Quoted(value) + " for " + std::string(declared.name())
                 + " (expected a number of bytes, or of K, M, G or T such as 4G)";
         options.*field = *bytes;
         return std::nullopt;
@@ -45,33 +46,36 @@ ApplyValue ByteSize(std::uint64_t Options::*field)
 
 ApplyValue Color(std::optional<ColorArgument> Options::*field)
 {
-    return [field](Options& options, const std::string& value, const OptionSpec& spec) -> std::optional<std::string> {
+    return [field](Options& options, const std::string& value,
+               const DeclaredOption& declared) -> std::optional<std::string> {
         options.*field = ParseColorArgument(value);
         if (!(options.*field))
-            return "invalid color " + Quoted(value) + " for " + std::string(spec.name()) + " (expected " + kColorForms
-                + ")";
+            return "invalid color " + Quoted(value) + " for " + std::string(declared.name()) + " (expected "
+                + kColorForms + ")";
         return std::nullopt;
     };
 }
 
-std::optional<std::string> PositionError(const std::string& value, const OptionSpec& spec)
+std::optional<std::string> PositionError(const std::string& value, const DeclaredOption& declared)
 {
-    return "invalid position " + Quoted(value) + " for " + std::string(spec.name()) + " (expected X,Y)";
+    return "invalid position " + Quoted(value) + " for " + std::string(declared.name()) + " (expected X,Y)";
 }
 
 ApplyValue Position(std::optional<PixelPosition> Options::*field)
 {
-    return [field](Options& options, const std::string& value, const OptionSpec& spec) -> std::optional<std::string> {
+    return [field](Options& options, const std::string& value,
+               const DeclaredOption& declared) -> std::optional<std::string> {
         options.*field = ParsePixelPosition(value);
-        return (options.*field) ? std::nullopt : PositionError(value, spec);
+        return (options.*field) ? std::nullopt : PositionError(value, declared);
     };
 }
 
 ApplyValue AddPosition(std::vector<PixelPosition> Options::*field)
 {
-    return [field](Options& options, const std::string& value, const OptionSpec& spec) -> std::optional<std::string> {
+    return [field](Options& options, const std::string& value,
+               const DeclaredOption& declared) -> std::optional<std::string> {
         const auto position = ParsePixelPosition(value);
-        if (!position) return PositionError(value, spec);
+        if (!position) return PositionError(value, declared);
         (options.*field).push_back(*position);
         return std::nullopt;
     };
@@ -80,9 +84,9 @@ ApplyValue AddPosition(std::vector<PixelPosition> Options::*field)
 // A name, kept byte for byte; `what` words the error for an empty one.
 ApplyValue Path(std::string Options::*field, std::string what)
 {
-    return [field, what](
-               Options& options, const std::string& value, const OptionSpec& spec) -> std::optional<std::string> {
-        if (value.empty()) return "option " + std::string(spec.name()) + " needs " + what;
+    return [field, what](Options& options, const std::string& value,
+               const DeclaredOption& declared) -> std::optional<std::string> {
+        if (value.empty()) return "option " + std::string(declared.name()) + " needs " + what;
         options.*field = value;
         return std::nullopt;
     };
@@ -90,9 +94,9 @@ ApplyValue Path(std::string Options::*field, std::string what)
 
 ApplyValue AddPath(std::vector<std::string> Options::*field, std::string what)
 {
-    return [field, what](
-               Options& options, const std::string& value, const OptionSpec& spec) -> std::optional<std::string> {
-        if (value.empty()) return "option " + std::string(spec.name()) + " needs " + what;
+    return [field, what](Options& options, const std::string& value,
+               const DeclaredOption& declared) -> std::optional<std::string> {
+        if (value.empty()) return "option " + std::string(declared.name()) + " needs " + what;
         (options.*field).push_back(value);
         return std::nullopt;
     };
@@ -109,22 +113,22 @@ constexpr std::string_view kMessages = "Messages";
 
 } // namespace
 
-std::string OptionSpec::names() const
+std::string DeclaredOption::names() const
 {
     if (shortName.empty() || longName.empty()) return std::string(shortName.empty() ? longName : shortName);
     return std::string(shortName) + ", " + std::string(longName);
 }
 
-std::string OptionSpec::synopsis() const
+std::string DeclaredOption::synopsis() const
 {
     std::string text = names();
     if (takesValue()) (text += ' ') += valueName;
     return text;
 }
 
-const std::vector<PassSpec>& PassTable()
+const std::vector<DeclaredPass>& PassTable()
 {
-    static const std::vector<PassSpec> passes = {
+    static const std::vector<DeclaredPass> passes = {
         {"simple", passes::kSimpleRemoval, "pixels near the key color become fully transparent"},
         {"alpha", passes::kAlphaRestoringRemoval,
             "pixels near the key color get a restored alpha and are un-blended from it; all others become opaque"},
@@ -143,9 +147,9 @@ std::string PassChoices()
     return choices;
 }
 
-const std::vector<OptionSpec>& OptionTable()
+const std::vector<DeclaredOption>& OptionTable()
 {
-    static const std::vector<OptionSpec> table = {
+    static const std::vector<DeclaredOption> table = {
         {.longName = "--key",
             .valueName = "COLOR",
             .help = "the key (background) color",
@@ -278,10 +282,10 @@ const std::vector<OptionSpec>& OptionTable()
     return table;
 }
 
-const OptionSpec* FindOption(std::string_view name)
+const DeclaredOption* FindOption(std::string_view name)
 {
-    for (const OptionSpec& spec : OptionTable())
-        if (name == spec.shortName || name == spec.longName) return &spec;
+    for (const DeclaredOption& declared : OptionTable())
+        if (name == declared.shortName || name == declared.longName) return &declared;
     return nullptr;
 }
 

@@ -14,11 +14,11 @@
 
 namespace cli {
 
-struct OptionSpec;
+struct DeclaredOption;
 
 // Stores a value into the options; returns the usage error when it is not
 // one the option takes.
-using ApplyValue = std::function<std::optional<std::string>(Options&, const std::string& value, const OptionSpec&)>;
+using ApplyValue = std::function<std::optional<std::string>(Options&, const std::string& value, const DeclaredOption&)>;
 
 // What the shell offers for an option's value.
 enum class ValueCompletion { Nothing, File, Folder, Color };
@@ -28,7 +28,7 @@ struct IntRange {
     std::string text() const { return std::to_string(low) + ".." + std::to_string(high); }
 };
 
-struct OptionSpec {
+struct DeclaredOption {
     std::string_view shortName; // "-o", or empty
     std::string_view longName; // "--output", or empty
     std::string_view valueName; // "DIR"; empty for a flag
@@ -57,18 +57,18 @@ struct OptionSpec {
     bool takesValue() const { return !valueName.empty(); }
 };
 
-struct PassSpec {
+struct DeclaredPass {
     std::string_view name; // as typed
     int command; // passes::PassCommand
     std::string help;
 };
 
-const std::vector<PassSpec>& PassTable();
+const std::vector<DeclaredPass>& PassTable();
 // "simple, alpha or replace".
 std::string PassChoices();
-const std::vector<OptionSpec>& OptionTable();
+const std::vector<DeclaredOption>& OptionTable();
 
 // The entry named `name` (either form), or null.
-const OptionSpec* FindOption(std::string_view name);
+const DeclaredOption* FindOption(std::string_view name);
 
 } // namespace cli

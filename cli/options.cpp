@@ -36,8 +36,8 @@ std::vector<std::string> Prepared(const std::vector<std::string>& args)
     for (const std::string& arg : args) {
         onlyNames = onlyNames || arg == "--";
         if (!onlyNames && arg.size() > 3 && arg.rfind("--", 0) == 0 && arg.back() == '=') {
-            const OptionSpec* spec = FindOption(std::string_view(arg).substr(0, arg.size() - 1));
-            if (spec && spec->takesValue()) {
+            const DeclaredOption* declared = FindOption(std::string_view(arg).substr(0, arg.size() - 1));
+            if (declared && declared->takesValue()) {
                 prepared.push_back(arg.substr(0, arg.size() - 1));
                 prepared.emplace_back();
                 continue;
@@ -54,14 +54,15 @@ std::string Reworded(const CLI::ParseError& error, const std::vector<std::string
     const std::string what = error.what();
     if (const auto colon = what.find(':'); what.find(" required") != std::string::npos && colon != std::string::npos) {
         // "--key: 1 required TEXT missing": the value is missing at the end.
-        if (const OptionSpec* spec = FindOption(what.substr(0, colon)))
-            return "option " + std::string(spec->name()) + " needs a value";
+        if (const DeclaredOption* declared = FindOption(what.substr(0, colon)))
+            return "option " + std::string(declared->name()) + " needs a value";
     }
     // "--trim=1": a flag given a value.
     for (const std::string& arg : args) {
         const auto eq = arg.find('=');
         if (arg.rfind("--", 0) != 0 || eq == std::string::npos) continue;
-        if (const OptionSpec* spec = FindOption(std::string_view(arg).substr(0, eq)); spec && !spec->takesValue())
+        if (const DeclaredOption* declared = FindOption(std::string_view(arg).substr(0, eq));
+            declared && !declared->takesValue())
             return "unknown option '" + arg + "'";
     }
     return what;
@@ -72,29 +73,31 @@ std::string PassNames(const std::vector<int>& commands)
     std::string names;
     for (std::size_t i = 0; i < commands.size(); ++i) {
         if (i > 0) names += i + 1 == commands.size() ? " and " : ", ";
-        for (const PassSpec& pass : PassTable())
+        for (const DeclaredPass& pass : PassTable())
             if (pass.command == commands[i]) names += pass.name;
     }
     return names + (commands.size() == 1 ? " pass" : " passes");
 }
 
 // The rules between options, in the order of the table.
-std::optional<std::string> BrokenRule(const Options& options, const std::vector<const OptionSpec*>& given)
+std::optional<std::string> BrokenRule(const Options& options, const std::vector<const DeclaredOption*>& given)
 {
     const auto isGiven = [&](std::string_view name) {
         return std::any_of(given.begin(), given.end(),
-            [&](const OptionSpec* spec) { return name == spec->shortName || name == spec->longName; });
+            [&](const DeclaredOption* declared) { return name == declared->shortName || name == declared->longName; });
     };
-    for (const OptionSpec* spec : given) {
-        for (const std::string_view other : spec->excludes)
+    for (const DeclaredOption* declared : given) {
+        for (const std::string_view other : declared->excludes)
             if (isGiven(other))
-                return std::string(spec->name()) + " and " + std::string(FindOption(other)->name())
+                return std::string(declared->name()) + " and " + std::string(FindOption(other)->name())
                     + " cannot be used together";
-        if (!spec->onlyPasses.empty()
-            && std::find(spec->onlyPasses.begin(), spec->onlyPasses.end(), options.command) == spec->onlyPasses.end())
-            return std::string(spec->name()) + " is only used by the " + PassNames(spec->onlyPasses);
-        if (!spec->needs.empty() && !isGiven(spec->needs))
-            return std::string(spec->name()) + " is only used with " + std::string(FindOption(spec->needs)->name());
+        if (!declared->onlyPasses.empty()
+            && std::find(declared->onlyPasses.begin(), declared->onlyPasses.end(), options.command)
+                == declared->onlyPasses.end())
+            return std::string(declared->name()) + " is only used by the " + PassNames(declared->onlyPasses);
+        if (!declared->needs.empty() && !isGiven(declared->needs))
+            return std::string(declared->name()) + " is only used with "
+                + std::string(FindOption(declared->needs)->name());
     }
     return std::nullopt;
 }
@@ -119,16 +122,16 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
     std::vector<std::string> positionals;
     app.add_option("inputs", positionals);
 
-    std::vector<std::pair<const OptionSpec*, CLI::Option*>> bound;
-    for (const OptionSpec& spec : OptionTable()) {
-        std::string names(spec.shortName);
-        if (!spec.longName.empty()) names += (names.empty() ? "" : ",") + std::string(spec.longName);
-        CLI::Option* option = spec.takesValue() ? app.add_option(names) : app.add_flag(names);
-        if (spec.takesValue())
+    std::vector<std::pair<const DeclaredOption*, CLI::Option*>> bound;
+    for (const DeclaredOption& declared : OptionTable()) {
+        std::string names(declared.shortName);
+        if (!declared.longName.empty()) names += (names.empty() ? "" : ",") + std::string(declared.longName);
+        CLI::Option* option = declared.takesValue() ? app.add_option(names) : app.add_flag(names);
+        if (declared.takesValue())
             option->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
         else
             option->disable_flag_override();
-        bound.emplace_back(&spec, option);
+        bound.emplace_back(&declared, option);
     }
 
     const std::vector<std::string> prepared = Prepared(args);
@@ -142,8 +145,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
     ParsedArguments parsed;
     Options& options = parsed.options;
     for (const Action action : {Action::Help, Action::Version})
-        for (const auto& [spec, option] : bound)
-            if (spec->action == action && option->count() > 0) {
+        for (const auto& [declared, option] : bound)
+            if (declared->action == action && option->count() > 0) {
                 parsed.action = action;
                 return parsed;
             }
@@ -156,20 +159,20 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args)
     for (std::size_t i = 0; i + afterMark < positionals.size(); ++i)
         if (LooksLikeOption(positionals[i])) return UsageError("unknown option '" + positionals[i] + "'");
 
-    std::vector<const OptionSpec*> given;
-    for (const auto& [spec, option] : bound) {
+    std::vector<const DeclaredOption*> given;
+    for (const auto& [declared, option] : bound) {
         if (option->count() == 0) continue;
-        given.push_back(spec);
-        if (spec->flag) options.*(spec->flag) = true;
-        if (!spec->apply) continue;
+        given.push_back(declared);
+        if (declared->flag) options.*(declared->flag) = true;
+        if (!declared->apply) continue;
         for (const std::string& value : option->results())
-            if (auto error = spec->apply(options, value, *spec)) return UsageError(std::move(*error));
+            if (auto error = declared->apply(options, value, *declared)) return UsageError(std::move(*error));
     }
 
     if (positionals.empty()) return UsageError("no pass given");
     const std::string& pass = positionals.front();
     const auto known =
-        std::find_if(PassTable().begin(), PassTable().end(), [&](const PassSpec& p) { return p.name == pass; });
+        std::find_if(PassTable().begin(), PassTable().end(), [&](const DeclaredPass& p) { return p.name == pass; });
     if (known == PassTable().end()) return UsageError("unknown pass '" + pass + "' (expected " + PassChoices() + ")");
     options.command = known->command;
     options.files.assign(positionals.begin() + 1, positionals.end());

@@ -320,14 +320,14 @@ TEST(ParseArguments, ConnectedSeedsAndTrim)
 // with the range named.
 TEST(ParseArguments, EveryRangeOfTheTable)
 {
-    for (const cli::OptionSpec& spec : cli::OptionTable()) {
-        if (!spec.range) continue;
-        for (const std::string_view name : {spec.shortName, spec.longName}) {
+    for (const cli::DeclaredOption& declared : cli::OptionTable()) {
+        if (!declared.range) continue;
+        for (const std::string_view name : {declared.shortName, declared.longName}) {
             if (name.empty()) continue;
             const std::string option(name);
             SCOPED_TRACE(option);
             const std::string attached = name.size() == 2 ? option : option + "=";
-            const cli::IntRange range = *spec.range;
+            const cli::IntRange range = *declared.range;
             for (const int inside : {range.low, range.high}) {
                 EXPECT_EQ(ParseArguments({"simple", option, std::to_string(inside), "f"}).action, Action::Run);
                 EXPECT_EQ(ParseArguments({"simple", attached + std::to_string(inside), "f"}).action, Action::Run);

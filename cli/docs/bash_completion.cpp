@@ -22,9 +22,9 @@ std::string Joined(const Words& words, const char* separator)
 std::vector<std::string_view> NamesCompleting(ValueCompletion completion)
 {
     std::vector<std::string_view> names;
-    for (const OptionSpec& spec : OptionTable())
-        if (spec.takesValue() && spec.completion == completion)
-            for (const std::string_view name : {spec.shortName, spec.longName})
+    for (const DeclaredOption& declared : OptionTable())
+        if (declared.takesValue() && declared.completion == completion)
+            for (const std::string_view name : {declared.shortName, declared.longName})
                 if (!name.empty()) names.push_back(name);
     return names;
 }
@@ -36,13 +36,13 @@ std::string CaseOf(ValueCompletion completion) { return Joined(NamesCompleting(c
 std::string BashCompletion()
 {
     std::vector<std::string_view> options, values, passes, colors;
-    for (const OptionSpec& spec : OptionTable())
-        for (const std::string_view name : {spec.shortName, spec.longName})
+    for (const DeclaredOption& declared : OptionTable())
+        for (const std::string_view name : {declared.shortName, declared.longName})
             if (!name.empty()) {
                 options.push_back(name);
-                if (spec.takesValue()) values.push_back(name);
+                if (declared.takesValue()) values.push_back(name);
             }
-    for (const PassSpec& pass : PassTable()) passes.push_back(pass.name);
+    for (const DeclaredPass& pass : PassTable()) passes.push_back(pass.name);
     for (const NamedColor& color : ColorNames()) colors.push_back(color.name);
 
     std::string script = R"(# bash completion for chromobrisk-cli; made from its option table, do not edit.

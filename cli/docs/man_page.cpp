@@ -9,17 +9,17 @@ namespace {
 
 // The entry's heading, as .B or .BR lines do it ("\fB" before a name would
 // hide it from a search for the whole word).
-std::string Heading(const OptionSpec& spec)
+std::string Heading(const DeclaredOption& declared)
 {
     std::string line = ".BR";
     const auto add = [&](const std::string& word) {
         line += ' ';
         line += word;
     };
-    if (!spec.shortName.empty()) add(RoffEscaped(spec.shortName));
-    if (!spec.shortName.empty() && !spec.longName.empty()) add("\", \"");
-    if (!spec.longName.empty()) add(RoffEscaped(spec.longName));
-    if (spec.takesValue()) add("\" \\fI" + RoffEscaped(spec.valueName) + "\\fR\"");
+    if (!declared.shortName.empty()) add(RoffEscaped(declared.shortName));
+    if (!declared.shortName.empty() && !declared.longName.empty()) add("\", \"");
+    if (!declared.longName.empty()) add(RoffEscaped(declared.longName));
+    if (declared.takesValue()) add("\" \\fI" + RoffEscaped(declared.valueName) + "\\fR\"");
     // .BR alternates bold and roman; a lone name is just bold.
     if (line.find('"') == std::string::npos) line.replace(0, 3, ".B");
     line += '\n';
@@ -29,7 +29,7 @@ std::string Heading(const OptionSpec& spec)
 std::string PassesSection()
 {
     std::string roff;
-    for (const PassSpec& pass : PassTable()) {
+    for (const DeclaredPass& pass : PassTable()) {
         roff += ".TP\n.B ";
         roff += RoffEscaped(pass.name);
         roff += '\n';
@@ -43,16 +43,16 @@ std::string OptionsSection()
 {
     std::string roff;
     std::string_view group;
-    for (const OptionSpec& spec : OptionTable()) {
-        if (spec.group != group) {
-            group = spec.group;
+    for (const DeclaredOption& declared : OptionTable()) {
+        if (declared.group != group) {
+            group = declared.group;
             roff += ".SS ";
             roff += RoffEscaped(group);
             roff += '\n';
         }
         roff += ".TP\n";
-        roff += Heading(spec);
-        roff += RoffEscaped(spec.help);
+        roff += Heading(declared);
+        roff += RoffEscaped(declared.help);
         roff += '\n';
     }
     return roff;
