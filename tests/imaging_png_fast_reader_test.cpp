@@ -398,9 +398,10 @@ TEST(FastPngReader, ADamagedCommonPngIsReadOnce)
     }
 }
 
-// The same PNG with its image data as two IDATs: all but the zlib stream's
-// Adler-32, then those four bytes alone, flipped in one bit if `wrong`.
-QByteArray AdlerInItsOwnIdat(const QByteArray& png, bool wrong)
+// The same PNG with its image data as one IDAT of all but the zlib stream's
+// Adler-32, then those four bytes in IDATs of `pieces` bytes each (a piece
+// of 0: the bytes left are dropped), flipped in one bit if `wrong`.
+QByteArray AdlerInOwnIdats(const QByteArray& png, std::initializer_list<int> pieces, bool wrong)
 {
     QByteArray before, stream, after;
     for (const qsizetype at : ChunkOffsets(png)) {
@@ -414,26 +415,44 @@ QByteArray AdlerInItsOwnIdat(const QByteArray& png, bool wrong)
     }
     QByteArray adler = stream.right(4);
     if (wrong) adler[3] = static_cast<char>(adler[3] ^ 0x01);
-    return png.left(8) + before + fixtures::PngChunk("IDAT", stream.left(stream.size() - 4))
-        + fixtures::PngChunk("IDAT", adler) + after;
+    QByteArray idats = fixtures::PngChunk("IDAT", stream.left(stream.size() - 4));
+    qsizetype at = 0;
+    for (const int piece : pieces) {
+        if (piece == 0) break;
+        idats += fixtures::PngChunk("IDAT", adler.mid(at, piece));
+        at += piece;
+    }
+    return png.left(8) + before + idats + after;
 }
 
-TEST(LibpngReader, AWrongChecksumAtTheEndIsDamageInEveryLayout)
+TEST(LibpngReader, DamageAtTheStreamsEndIsRefusedInEveryLayoutHoweverTheIdatsSplitIt)
 {
-    // libpng only warns about it once the rows are read; it is refused with
-    // the fast reader's words.
+    // libpng only warns about a wrong checksum in the IDAT after the rows,
+    // and stops looking when it is spread over more: both are refused with
+    // the fast reader's words, as is a checksum that is cut off.
     int layouts = 0;
     for (const fixtures::NamedFile& file : fixtures::SeedFiles()) {
         if (!file.name.endsWith(QStringLiteral(".png"))) continue;
-        SCOPED_TRACE(qPrintable(file.name));
-        const AllWays whole = Decode(file.bytes), split = Decode(AdlerInItsOwnIdat(file.bytes, false));
-        ASSERT_FALSE(split.combined.failure) << qPrintable(split.combined.failure.detail);
-        EXPECT_TRUE(split.combined.image == whole.combined.image);
-        const AllWays wrong = Decode(AdlerInItsOwnIdat(file.bytes, true));
-        EXPECT_EQ(wrong.libpng.failure.kind, FailureKind::Damaged) << qPrintable(wrong.libpng.failure.detail);
-        EXPECT_EQ(wrong.libpng.failure.detail, QStringLiteral("PNG: the zlib checksum is wrong"));
-        EXPECT_EQ(wrong.combined.failure.detail, QStringLiteral("PNG: the zlib checksum is wrong"));
-        EXPECT_TRUE(wrong.combined.image.isNull());
+        const AllWays whole = Decode(file.bytes);
+        for (const auto& pieces : {std::initializer_list<int>{4}, {1, 1, 1, 1}, {2, 2}, {3, 1}}) {
+            testing::Message where;
+            where << qPrintable(file.name) << ", checksum in IDATs of";
+            for (const int piece : pieces) where << ' ' << piece;
+            SCOPED_TRACE(where);
+            const AllWays split = Decode(AdlerInOwnIdats(file.bytes, pieces, false));
+            ASSERT_FALSE(split.combined.failure) << qPrintable(split.combined.failure.detail);
+            ASSERT_FALSE(split.libpng.failure) << qPrintable(split.libpng.failure.detail);
+            EXPECT_TRUE(split.combined.image == whole.combined.image);
+            EXPECT_TRUE(split.libpng.image == whole.libpng.image);
+            const AllWays wrong = Decode(AdlerInOwnIdats(file.bytes, pieces, true));
+            EXPECT_EQ(wrong.libpng.failure.detail, QStringLiteral("PNG: the zlib checksum is wrong"));
+            EXPECT_EQ(wrong.combined.failure.detail, QStringLiteral("PNG: the zlib checksum is wrong"));
+            EXPECT_TRUE(wrong.libpng.image.isNull());
+            EXPECT_TRUE(wrong.combined.image.isNull());
+        }
+        const AllWays cut = Decode(AdlerInOwnIdats(file.bytes, {2, 0}, false));
+        EXPECT_EQ(cut.libpng.failure.kind, FailureKind::Damaged) << qPrintable(file.name);
+        EXPECT_EQ(cut.combined.failure.kind, FailureKind::Damaged) << qPrintable(file.name);
         ++layouts;
     }
     EXPECT_GE(layouts, 10); // palette, grey and colour at 1, 8 and 16 bits, interlaced, ...

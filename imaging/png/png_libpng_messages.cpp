@@ -12,13 +12,8 @@ void OnPngError(png_structp png, png_const_charp message)
 }
 
 // Warnings (an odd colour profile, a bad CRC in a chunk that is skipped
-// anyway) never stop a decode and are never printed; the first one about
-// the end of the file is kept for the decoder to judge.
-void OnPngWarning(png_structp png, png_const_charp message)
-{
-    auto* messages = static_cast<PngMessages*>(png_get_error_ptr(png));
-    if (messages->atTheEnd && !messages->endWarning[0])
-        std::snprintf(messages->endWarning, sizeof messages->endWarning, "%s", message);
-}
+// anyway, damage after the last row, which the decoder finds itself) never
+// stop a decode and are never printed.
+void OnPngWarning(png_structp, png_const_charp) { }
 
 } // namespace imaging::png

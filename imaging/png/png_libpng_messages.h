@@ -9,10 +9,6 @@ namespace imaging::png {
 
 struct PngMessages {
     char error[256] = {};
-    // Set once the rows are read: libpng only warns about damage after them
-    // (a wrong Adler-32), which the first warning from then on tells.
-    bool atTheEnd = false;
-    char endWarning[256] = {};
 };
 
 // Pass &messages as the error pointer with these two.

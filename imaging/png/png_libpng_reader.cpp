@@ -4,6 +4,7 @@
 #include "png_libpng_reader.h"
 
 #include "png_libpng_messages.h"
+#include "png_zlib_stream_check.h"
 
 #include "imaging/common/bitmap_memory.h"
 #include "imaging/common/limits.h"
@@ -31,13 +32,17 @@ constexpr png_uint_32 kChunkCountCap = 128;
 struct ReadContext {
     QIODevice* in = nullptr;
     bool endedEarly = false;
+    ZlibStreamCheck* stream = nullptr;
 };
 
 void OnRead(png_structp png, png_bytep data, png_size_t length)
 {
     auto* context = static_cast<ReadContext*>(png_get_io_ptr(png));
     const qint64 got = context->in->read(reinterpret_cast<char*>(data), static_cast<qint64>(length));
-    if (got == static_cast<qint64>(length)) return;
+    if (got == static_cast<qint64>(length)) {
+        context->stream->Follow(data, length);
+        return;
+    }
     if (got < 0) png_error(png, "the file could not be read");
     context->endedEarly = true;
     png_error(png, "the file ends early");
@@ -97,15 +102,12 @@ bool SetTransforms(png_structp png, png_infop info, Header* header)
 
 // Row by row, so no table of row pointers (as large as the image is tall)
 // is needed; interlaced images take one sweep per pass.
-bool ReadRows(png_structp png, png_infop info, const Header* header, QImage* image, PngMessages* messages)
+bool ReadRows(png_structp png, png_infop info, const Header* header, QImage* image)
 {
     if (setjmp(png_jmpbuf(png))) return false;
     for (int pass = 0; pass < header->passes; ++pass)
-        for (png_uint_32 y = 0; y < header->height; ++y) {
-            // The last row's read goes on to the end of the zlib stream.
-            messages->atTheEnd = pass + 1 == header->passes && y + 1 == header->height;
+        for (png_uint_32 y = 0; y < header->height; ++y)
             png_read_row(png, image->scanLine(static_cast<int>(y)), nullptr);
-        }
     png_read_end(png, info);
     return true;
 }
@@ -121,22 +123,6 @@ Failure Damaged(const PngMessages& messages, const ReadContext& context)
 {
     if (context.endedEarly) return MakeFailure(FailureKind::Truncated, QStringLiteral("PNG"));
     return MakeFailure(FailureKind::Damaged, QStringLiteral("PNG: %1").arg(QString::fromUtf8(messages.error)));
-}
-
-// Damage past the last row, which libpng only warns about, in the fast
-// reader's words: a wrong Adler-32, or a zlib stream damaged in its tail.
-// Extra bytes after the stream's end, and more image data than the image
-// holds, are taken, as libpng takes them.
-Failure DamageAfterTheRows(const PngMessages& messages)
-{
-    const QLatin1String warning(messages.endWarning);
-    if (!warning.startsWith(QLatin1String("IDAT: "))) return {};
-    if (warning.contains(QLatin1String("incorrect data check")))
-        return MakeFailure(FailureKind::Damaged, QStringLiteral("PNG: the zlib checksum is wrong"));
-    if (warning.contains(QLatin1String("Extra compressed data"))
-        || warning.contains(QLatin1String("Too much image data")))
-        return {};
-    return MakeFailure(FailureKind::Damaged, QStringLiteral("PNG: the zlib stream is damaged after the image data"));
 }
 
 std::uint32_t BigEndian32(const unsigned char* p)
@@ -174,8 +160,10 @@ DecodedImage DecodePngWithLibpng(QIODevice& in)
     }
 
     PngMessages messages;
+    ZlibStreamCheck stream;
     ReadContext context;
     context.in = &in;
+    context.stream = &stream;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     struct Release {
@@ -203,8 +191,10 @@ DecodedImage DecodePngWithLibpng(QIODevice& in)
     QImage image = AllocateBitmap(
         static_cast<std::int32_t>(header.width), static_cast<std::int32_t>(header.height), Contents::Unspecified);
     if (image.isNull()) return Fail(MakeFailure(FailureKind::OutOfMemory));
-    if (!ReadRows(png, info, &header, &image, &messages)) return Fail(Damaged(messages, context));
-    if (Failure damage = DamageAfterTheRows(messages)) return Fail(std::move(damage));
+    if (!ReadRows(png, info, &header, &image)) return Fail(Damaged(messages, context));
+    // Damage past the last row, in the fast reader's words: libpng only warns
+    // about some of it and misses the rest.
+    if (Failure damage = stream.Verdict()) return Fail(std::move(damage));
 
     DecodedImage result;
     result.image = std::move(image);
