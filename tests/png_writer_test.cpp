@@ -3,6 +3,7 @@
 // shape, band split, thread count, deflate backend and filter choice; the
 // row filters against a plain reference; and the joints between bands.
 #include "imaging_test_support.h"
+#include "raw_inflaters.h"
 
 #include "fixtures/bench_images.h"
 #include "imaging/deflate/band_deflater.h"
@@ -14,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
-#include <zlib.h>
 
 #include <random>
 #include <set>
@@ -110,7 +110,8 @@ TEST(PngWriter, EveryShapeBandSplitBackendAndFilterReadsBackExactly)
             const std::size_t rowBytes = 1 + 4 * static_cast<std::size_t>(shape.width());
             // One band, two bands, a band per row.
             for (const std::size_t bandBytes : {std::size_t{0}, rowBytes * ((shape.height() + 1) / 2), rowBytes})
-                for (const DeflateBackend backend : {DeflateBackend::Fast, DeflateBackend::Thorough})
+                for (const DeflateBackend backend :
+                    {DeflateBackend::Fast, DeflateBackend::Thorough, DeflateBackend::Runs})
                     for (const FilterChoice filter : filters)
                         for (const int threads : {1, 2}) {
                             SCOPED_TRACE(testing::Message()
@@ -306,28 +307,13 @@ TEST(PngRowFilter, MatchesTheFormatsDefinitionForEveryWidthAndChoice)
         }
 }
 
-std::vector<std::uint8_t> Inflate(const std::vector<std::uint8_t>& raw, std::size_t expected)
-{
-    std::vector<std::uint8_t> out(expected + 16);
-    z_stream stream{};
-    if (inflateInit2(&stream, -15) != Z_OK) return {};
-    stream.next_in = const_cast<Bytef*>(raw.data());
-    stream.avail_in = static_cast<uInt>(raw.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    const int status = inflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    inflateEnd(&stream);
-    return status == Z_STREAM_END && stream.avail_in == 0 ? out : std::vector<std::uint8_t>{};
-}
-
 TEST(DeflateBands, JoinedBandsInflateToTheirInputWhereverTheLastBlockEnds)
 {
     // libdeflate's streams end at any bit of their last byte; the joint must
     // hold for every one of them, after stored, fixed and dynamic blocks.
     std::mt19937 random(5);
     std::set<std::size_t> endBits;
-    for (const DeflateBackend backend : {DeflateBackend::Thorough, DeflateBackend::Fast})
+    for (const DeflateBackend backend : {DeflateBackend::Thorough, DeflateBackend::Fast, DeflateBackend::Runs})
         for (std::size_t size = 1; size < 400; size += 3) {
             std::vector<std::uint8_t> first(size), second(size / 2 + 1);
             for (auto& byte : first) byte = static_cast<std::uint8_t>(size % 3 == 0 ? random() : random() % 4);
@@ -346,7 +332,8 @@ TEST(DeflateBands, JoinedBandsInflateToTheirInputWhereverTheLastBlockEnds)
             ASSERT_TRUE(deflater.compress(second.data(), second.size(), true, joined));
             std::vector<std::uint8_t> expected = first;
             expected.insert(expected.end(), second.begin(), second.end());
-            EXPECT_EQ(Inflate(joined, expected.size()), expected) << "size " << size;
+            EXPECT_EQ(testsupport::InflateWithZlib(joined, expected.size()), expected) << "size " << size;
+            EXPECT_EQ(testsupport::InflateWithIsal(joined, expected.size()), expected) << "size " << size;
         }
     EXPECT_EQ(endBits.size(), 8u); // every position of the stream's end in its last byte
 }
@@ -354,7 +341,8 @@ TEST(DeflateBands, JoinedBandsInflateToTheirInputWhereverTheLastBlockEnds)
 TEST(DeflateBands, WithoutABackendEachBandKeepsTheSmallerStream)
 {
     // Noise: ISA-L's stream as it is. A removed background (zeros around a
-    // small patch): libdeflate's, much smaller. Flat art: whichever is smaller.
+    // small patch): the run-length encoder's, smaller. Flat art:
+    // whichever of ISA-L's and libdeflate's is smaller.
     const QImage noise = testsupport::RandomArgb(300, 40, 9), flat = FlatArt(300, 40);
     QImage removed(300, 40, QImage::Format_ARGB32);
     removed.fill(0u);
@@ -369,20 +357,28 @@ TEST(DeflateBands, WithoutABackendEachBandKeepsTheSmallerStream)
             imaging::png::FilterRow(row, above, 300, FilterChoice::Adaptive, out.data());
             filtered.insert(filtered.end(), out.begin(), out.end());
         }
-        std::vector<std::uint8_t> chosen, fast, thorough;
+        std::vector<std::uint8_t> chosen, fast, thorough, runs;
         ASSERT_TRUE(imaging::deflate::BandDeflater().compress(filtered.data(), filtered.size(), true, chosen));
         ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Fast)
                         .compress(filtered.data(), filtered.size(), true, fast));
         ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Thorough)
                         .compress(filtered.data(), filtered.size(), true, thorough));
+        ASSERT_TRUE(imaging::deflate::BandDeflater(DeflateBackend::Runs)
+                        .compress(filtered.data(), filtered.size(), true, runs));
+        const bool zeroHeavy = std::count(filtered.begin(), filtered.end(), 0) * 8 >= std::ssize(filtered) * 7;
+        const std::vector<std::uint8_t>& second = zeroHeavy ? runs : thorough;
         if (image == &noise) {
             EXPECT_EQ(chosen, fast);
         }
         if (image == &removed) {
-            EXPECT_LT(thorough.size(), fast.size());
+            EXPECT_TRUE(zeroHeavy);
+            EXPECT_LT(runs.size(), fast.size());
         }
-        EXPECT_EQ(chosen, thorough.size() < fast.size() ? thorough : fast);
-        EXPECT_EQ(Inflate(chosen, filtered.size()), filtered);
+        if (image == &flat) {
+            EXPECT_FALSE(zeroHeavy);
+        }
+        EXPECT_EQ(chosen, second.size() < fast.size() ? second : fast);
+        EXPECT_EQ(testsupport::InflateWithZlib(chosen, filtered.size()), filtered);
     }
 }
 

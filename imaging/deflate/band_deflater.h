@@ -16,15 +16,19 @@ enum class DeflateBackend {
     Fast, // ISA-L at its fastest level: most images
     Thorough, // libdeflate at a fast level: images that compress very well,
               // where it finds far longer matches
+    Runs, // our own run-length deflate (run_deflater.h): bands made mostly
+          // of zeros, as far as libdeflate's size at ISA-L's speed
 };
 
 class BandDeflater {
 public:
     // Without a backend, each band is compressed by ISA-L, whose speed on
-    // such data costs little, and when that shrinks it fourfold or more
-    // (flat art, removed backgrounds), but not near deflate's limit (empty
-    // areas), by libdeflate too; the smaller stream is kept. So every band
-    // gets the better compressor, judged on itself.
+    // such data costs little, and when that shrinks it fourfold or more, a
+    // second time: by the run-length encoder when seven eighths of its bytes
+    // or more are zero (removed backgrounds, flat art after filtering),
+    // else, unless ISA-L came near deflate's limit (empty areas), by
+    // libdeflate; the smaller stream is kept. So every band gets the better
+    // compressor, judged on itself.
     explicit BandDeflater(std::optional<DeflateBackend> backend = std::nullopt);
     ~BandDeflater();
     BandDeflater(const BandDeflater&) = delete;
