@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {

@@ -25,8 +25,9 @@ using testsupport::InflateWithIsal;
 using testsupport::InflateWithZlib;
 
 // Samples of what bands hold: nothing, single bytes, noise, an empty area,
-// runs of every length between literals, and a removed background around
-// noisy patches, at sizes that split into several blocks.
+// runs of every length between literals, a removed background around noisy
+// patches, short runs, and a gradient's residues (a pixel repeated), at
+// sizes that split into several blocks.
 std::vector<Bytes> Samples()
 {
     std::mt19937 random(11);
@@ -47,8 +48,14 @@ std::vector<Bytes> Samples()
     samples.push_back(background);
     // More symbols than one block holds: short runs all along.
     Bytes shortRuns(500000);
-    for (std::size_t i = 0; i < shortRuns.size(); ++i) shortRuns[i] = static_cast<std::uint8_t>(i / 4 % 2 ? 0 : random());
+    for (std::size_t i = 0; i < shortRuns.size(); ++i)
+        shortRuns[i] = static_cast<std::uint8_t>(i / 4 % 2 ? 0 : random());
     samples.push_back(shortRuns);
+    // Residues repeating pixel by pixel, a new pixel every 300 bytes.
+    Bytes pixels(300000);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = i % 300 < 4 ? static_cast<std::uint8_t>(random()) : pixels[i - 4];
+    samples.push_back(pixels);
     return samples;
 }
 
@@ -79,7 +86,8 @@ TEST(RunDeflater, StreamsInflateToTheirInputAloneAndJoined)
         EXPECT_LE(alone.size(), first.size() + first.size() / 1000 + 8);
     }
     // A removed background: two thirds of ISA-L's level 1 at most. An empty
-    // area: close to deflate's limit of 258 bytes a match.
+    // area: close to deflate's limit of 258 bytes a match. A repeated pixel:
+    // matched as one.
     const Bytes& background = samples[8];
     Bytes runs, fast;
     imaging::deflate::RunDeflater().compress(background.data(), background.size(), true, runs);
@@ -89,6 +97,9 @@ TEST(RunDeflater, StreamsInflateToTheirInputAloneAndJoined)
     Bytes empty;
     imaging::deflate::RunDeflater().compress(samples[6].data(), samples[6].size(), true, empty);
     EXPECT_LT(empty.size(), samples[6].size() / 900);
+    Bytes pixels;
+    imaging::deflate::RunDeflater().compress(samples[10].data(), samples[10].size(), true, pixels);
+    EXPECT_LT(pixels.size(), samples[10].size() / 40);
 }
 
 // The cost in bits of an optimal (unlimited) Huffman code.
@@ -112,8 +123,8 @@ std::uint64_t OptimalCost(const std::vector<std::uint32_t>& frequencies)
 TEST(HuffmanLengths, OptimalUnlimitedCompleteAndWithinTheLimit)
 {
     std::mt19937 random(3);
-    std::vector<std::vector<std::uint32_t>> sets = {std::vector<std::uint32_t>(30, 0), {0, 0, 9, 0}, {4, 1},
-        std::vector<std::uint32_t>(19, 1)};
+    std::vector<std::vector<std::uint32_t>> sets = {
+        std::vector<std::uint32_t>(30, 0), {0, 0, 9, 0}, {4, 1}, std::vector<std::uint32_t>(19, 1)};
     std::vector<std::uint32_t> fibonacci(40, 0);
     fibonacci[0] = fibonacci[1] = 1; // a tree 39 levels deep without the limit
     for (std::size_t i = 2; i < fibonacci.size(); ++i) fibonacci[i] = fibonacci[i - 1] + fibonacci[i - 2];
@@ -129,8 +140,8 @@ TEST(HuffmanLengths, OptimalUnlimitedCompleteAndWithinTheLimit)
             const int count = static_cast<int>(frequencies.size());
             std::vector<std::uint8_t> lengths(frequencies.size());
             imaging::deflate::BuildHuffmanLengths(frequencies.data(), count, maxBits, lengths.data());
-            const int used = static_cast<int>(std::count_if(frequencies.begin(), frequencies.end(),
-                [](std::uint32_t f) { return f != 0; }));
+            const int used = static_cast<int>(
+                std::count_if(frequencies.begin(), frequencies.end(), [](std::uint32_t f) { return f != 0; }));
             std::uint64_t kraft = 0, cost = 0;
             int coded = 0;
             bool limited = false;

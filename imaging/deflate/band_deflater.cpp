@@ -161,20 +161,29 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
         if (!CompressFast(s.levelBuffer, s.scratch, data, size, last, out)) return false;
         const std::size_t fast = out.size() - start;
         if (backend_ || fast * 4 > size) return true;
-        s.other.clear();
+        // Beyond 512:1 ISA-L is within a factor of two of deflate's best
+        // (about 1032:1), so libdeflate has little left to gain, and it
+        // crawls through such runs (an empty canvas: 60 times ISA-L's time).
+        bool thorough = fast * 512 > size;
+        const auto keepOtherIfSmaller = [&] {
+            if (s.other.size() < out.size() - start) {
+                out.resize(start);
+                out.insert(out.end(), s.other.begin(), s.other.end());
+            }
+        };
         if (ZeroHeavy(data, size)) {
-            s.runs.compress(data, size, last, s.other);
-        } else {
-            // Beyond 512:1 ISA-L is within a factor of two of deflate's best
-            // (about 1032:1), so libdeflate has little left to gain, and it
-            // crawls through such runs (an empty canvas: 60 times ISA-L's time).
-            if (fast * 512 <= size) return true;
-            if (!CompressThorough(s.compressors, s.scratch, data, size, last, s.other))
-                return true; // ISA-L's stream stands
+            // Runs smaller than ISA-L's stream leave libdeflate little to
+            // find (a few percent); runs larger mean the band repeats shapes
+            // at a distance (text's glyphs, patterns), which libdeflate
+            // matches and the run encoder cannot, which then stops early.
+            s.other.clear();
+            const bool ahead = s.runs.compress(data, size, last, s.other, fast);
+            thorough = thorough && !ahead;
+            if (ahead) keepOtherIfSmaller();
         }
-        if (s.other.size() < out.size() - start) {
-            out.resize(start);
-            out.insert(out.end(), s.other.begin(), s.other.end());
+        if (thorough) {
+            s.other.clear();
+            if (CompressThorough(s.compressors, s.scratch, data, size, last, s.other)) keepOtherIfSmaller();
         }
         return true;
     } catch (const std::bad_alloc&) {

@@ -33,9 +33,14 @@ constexpr std::uint8_t kCodeLengthOrder[kCodeLengthSymbols] = {
 // Huffman codes follow the data and the symbols stay in the cache.
 constexpr std::size_t kBlockSymbols = std::size_t{1} << 16;
 
-// Symbols are kept as 16-bit values: a literal as itself, a match at
-// distance 1 as kMatch + its length.
-constexpr std::uint16_t kMatch = 256;
+// Symbols are kept as 16-bit values: a literal as itself, a match as
+// kMatch + (distance - 1) * kDistanceStep + length.
+constexpr int kMatch = 256, kDistanceStep = 512;
+// Besides runs (distance 1), repeats of the 8-bit RGBA pixel before:
+// residues that recur pixel by pixel, as along a gradient or an edge.
+// Distances 1 to 4 have codes of their own, without extra bits; shorter
+// repeats of a pixel seldom cost less than their literals.
+constexpr std::size_t kPixelDistance = 4, kMinPixelMatch = 4;
 
 // The length symbol (0..28, above kFirstLength) of every match length.
 constexpr std::array<std::uint8_t, kMaxMatch + 1> kLengthSymbol = [] {
@@ -47,6 +52,22 @@ constexpr std::array<std::uint8_t, kMaxMatch + 1> kLengthSymbol = [] {
     }
     return table;
 }();
+
+// How many bytes from `at` (at most `most`) equal those from `from`.
+std::size_t MatchLength(const std::uint8_t* at, const std::uint8_t* from, std::size_t most)
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= most; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        const unsigned equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+        if (equal != 0xFFFFu) return i + static_cast<std::size_t>(__builtin_ctz(~equal));
+    }
+#endif
+    while (i < most && at[i] == from[i]) ++i;
+    return i;
+}
 
 // How many bytes from `at` (at most `most`) equal `value`.
 std::size_t RunLength(const std::uint8_t* at, std::size_t most, std::uint8_t value)
@@ -67,7 +88,9 @@ std::size_t RunLength(const std::uint8_t* at, std::size_t most, std::uint8_t val
 // Bits into the output, least significant first, as deflate packs them.
 class BitWriter {
 public:
-    explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out), at_(out.size()) { }
+    explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out), start_(out.size()), at_(out.size()) { }
+
+    std::size_t bytesWritten() const { return at_ - start_ + static_cast<std::size_t>(count_ + 7) / 8; }
 
     // Room for `bits` more bits.
     void reserve(std::size_t bits)
@@ -82,7 +105,8 @@ public:
         count_ += count;
         if (count_ >= 32) {
             const std::uint32_t low = static_cast<std::uint32_t>(buffer_);
-            for (int k = 0; k < 4; ++k) out_[at_ + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(low >> (8 * k));
+            for (int k = 0; k < 4; ++k)
+                out_[at_ + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(low >> (8 * k));
             at_ += 4;
             buffer_ >>= 32;
             count_ -= 32;
@@ -107,9 +131,11 @@ public:
         alignToByte();
         out_.resize(at_);
     }
+    void undo() { out_.resize(start_); }
 
 private:
     std::vector<std::uint8_t>& out_;
+    const std::size_t start_;
     std::size_t at_;
     std::uint64_t buffer_ = 0;
     int count_ = 0;
@@ -221,7 +247,8 @@ void WriteBlock(BitWriter& out, const std::vector<std::uint16_t>& symbols, const
         const int extra = s >= kFirstLength ? kLengthExtra[s - kFirstLength] : 0;
         bits += static_cast<std::size_t>(literalFrequencies[s]) * static_cast<std::size_t>(literalLengths[s] + extra);
     }
-    bits += static_cast<std::size_t>(distanceFrequencies[0]) * distanceLengths[0];
+    for (std::size_t d = 0; d < kPixelDistance; ++d)
+        bits += static_cast<std::size_t>(distanceFrequencies[d]) * distanceLengths[d];
     const std::size_t storedBits = 8 * (size + 5 * (size / kMaxStoredBytes + 1)) + 10;
     if (storedBits <= bits) {
         WriteStoredBlocks(out, data, size, final);
@@ -234,27 +261,26 @@ void WriteBlock(BitWriter& out, const std::vector<std::uint16_t>& symbols, const
     out.put(final ? 1 : 0, 1);
     out.put(2, 2); // dynamic Huffman codes
     header.write(out);
-    const std::uint32_t distanceCode = distanceCodes[0];
-    const int distanceBits = distanceLengths[0];
     for (const std::uint16_t symbol : symbols) {
         if (symbol < kMatch) {
             out.put(literalCodes[symbol], literalLengths[symbol]);
             continue;
         }
-        const int length = symbol - kMatch;
+        const int length = (symbol - kMatch) % kDistanceStep, distance = (symbol - kMatch) / kDistanceStep;
         const int lengthSymbol = kLengthSymbol[static_cast<std::size_t>(length)];
         const int code = kFirstLength + lengthSymbol;
-        out.put(literalCodes[code] |
-                static_cast<std::uint32_t>(length - kLengthBase[lengthSymbol]) << literalLengths[code],
+        out.put(
+            literalCodes[code] | static_cast<std::uint32_t>(length - kLengthBase[lengthSymbol]) << literalLengths[code],
             literalLengths[code] + kLengthExtra[lengthSymbol]);
-        out.put(distanceCode, distanceBits);
+        out.put(distanceCodes[distance], distanceLengths[distance]);
     }
     out.put(literalCodes[kEndOfBlock], literalLengths[kEndOfBlock]);
 }
 
 } // namespace
 
-void RunDeflater::compress(const std::uint8_t* data, std::size_t size, bool last, std::vector<std::uint8_t>& out)
+bool RunDeflater::compress(
+    const std::uint8_t* data, std::size_t size, bool last, std::vector<std::uint8_t>& out, std::size_t budget)
 {
     BitWriter writer(out);
     symbols_.reserve(kBlockSymbols);
@@ -269,12 +295,19 @@ void RunDeflater::compress(const std::uint8_t* data, std::size_t size, bool last
             at = 1;
         }
         while (at < size && symbols_.size() < kBlockSymbols) {
-            const std::size_t run = RunLength(data + at, std::min(size - at, kMaxMatch), data[at - 1]);
-            if (run >= kMinMatch) {
-                symbols_.push_back(static_cast<std::uint16_t>(kMatch + run));
-                ++literalFrequencies[kFirstLength + kLengthSymbol[run]];
-                ++distanceFrequencies[0];
-                at += run;
+            const std::size_t most = std::min(size - at, kMaxMatch);
+            std::size_t distance = 1, length = RunLength(data + at, most, data[at - 1]);
+            if (length < kMinMatch) {
+                distance = kPixelDistance;
+                length = at >= kPixelDistance ? MatchLength(data + at, data + at - kPixelDistance, most) : 0;
+                if (length < kMinPixelMatch) length = 0;
+            }
+            if (length) {
+                symbols_.push_back(static_cast<std::uint16_t>(
+                    kMatch + static_cast<int>(distance - 1) * kDistanceStep + static_cast<int>(length)));
+                ++literalFrequencies[kFirstLength + kLengthSymbol[length]];
+                ++distanceFrequencies[distance - 1];
+                at += length;
             } else {
                 symbols_.push_back(data[at]);
                 ++literalFrequencies[data[at]];
@@ -282,8 +315,14 @@ void RunDeflater::compress(const std::uint8_t* data, std::size_t size, bool last
             }
         }
         literalFrequencies[kEndOfBlock] = 1;
-        WriteBlock(writer, symbols_, literalFrequencies, distanceFrequencies, data + start, at - start,
-            last && at == size);
+        WriteBlock(
+            writer, symbols_, literalFrequencies, distanceFrequencies, data + start, at - start, last && at == size);
+        // On course past the budget: the stream so far, scaled to the whole.
+        if (static_cast<double>(writer.bytesWritten()) * static_cast<double>(size)
+            > static_cast<double>(budget) * static_cast<double>(at)) {
+            writer.undo();
+            return false;
+        }
     } while (at < size);
     if (!last) { // an empty stored block: the stream continues on a byte boundary
         writer.reserve(64);
@@ -293,6 +332,7 @@ void RunDeflater::compress(const std::uint8_t* data, std::size_t size, bool last
         writer.put(0xFFFF, 16);
     }
     writer.finish();
+    return true;
 }
 
 } // namespace imaging::deflate
