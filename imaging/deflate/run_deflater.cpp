@@ -123,7 +123,7 @@ public:
     // Only on a byte boundary.
     void putBytes(const std::uint8_t* data, std::size_t size)
     {
-        std::memcpy(out_.data() + at_, data, size);
+        if (size) std::memcpy(out_.data() + at_, data, size); // `data` may be null when empty
         at_ += size;
     }
     void finish()
