@@ -90,8 +90,8 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv); // fonts for the logo's text
     for (const std::string name : {"logo", "photo", "every-rgb"}) {
         benchmark::RegisterBenchmark(("Copy/" + name).c_str(), Copy, name)->Unit(benchmark::kMillisecond);
-        const std::pair<const char*, std::optional<DeflateBackend>> backends[] = {
-            {"chosen", std::nullopt}, {"isa-l", DeflateBackend::Fast}, {"libdeflate", DeflateBackend::Thorough}};
+        const std::pair<const char*, std::optional<DeflateBackend>> backends[] = {{"chosen", std::nullopt},
+            {"isa-l", DeflateBackend::Fast}, {"libdeflate", DeflateBackend::Thorough}, {"runs", DeflateBackend::Runs}};
         for (const auto& [label, backend] : backends)
             for (const int threads : {1, 2})
                 benchmark::RegisterBenchmark(

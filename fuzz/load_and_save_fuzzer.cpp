@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -69,7 +70,10 @@ void CheckWriterSettings(const QImage& image, std::uint8_t choice)
     using namespace imaging::png;
     using imaging::deflate::DeflateBackend;
     PngWriterSettings settings;
-    settings.backend = choice & 1 ? DeflateBackend::Thorough : DeflateBackend::Fast;
+    // Bits 0 and 3: each backend, or the choice per band.
+    const std::optional<DeflateBackend> backends[] = {
+        DeflateBackend::Fast, DeflateBackend::Thorough, DeflateBackend::Runs, std::nullopt};
+    settings.backend = backends[(choice & 1) | (choice >> 2 & 2)];
     settings.filter = static_cast<FilterChoice>((choice >> 1) % 4);
     settings.threads = 2;
     // Bands of one to four rows, but no more than a few thousand of them:

@@ -1,6 +1,7 @@
 #include "band_deflater.h"
 
 #include "deflate_blocks.h"
+#include "run_deflater.h"
 
 #include <isa-l/igzip_lib.h>
 #include <libdeflate.h>
@@ -45,6 +46,7 @@ struct BandDeflater::State {
     Scratch scratch;
     std::vector<std::uint8_t> levelBuffer; // ISA-L's working memory
     libdeflate_compressor* compressors[2] = {}; // levels 1 and 2
+    RunDeflater runs;
     std::vector<std::uint8_t> other; // the second try at a band
     ~State()
     {
@@ -98,10 +100,7 @@ bool CompressFast(std::vector<std::uint8_t>& levelBuffer, Scratch& scratch, cons
     return true;
 }
 
-// libdeflate's level 1 crawls through long runs of zeros (transparent or
-// flat areas after filtering), which its level 2 takes about twice as fast
-// and smaller; elsewhere level 1 is the faster.
-int ThoroughLevel(const std::uint8_t* data, std::size_t size)
+std::size_t CountZeros(const std::uint8_t* data, std::size_t size)
 {
     std::size_t zeros = 0, i = 0;
 #if defined(__SSE2__)
@@ -120,8 +119,15 @@ int ThoroughLevel(const std::uint8_t* data, std::size_t size)
     }
 #endif
     for (; i < size; ++i) zeros += data[i] == 0;
-    return zeros * 8 >= size * 7 ? 2 : 1;
+    return zeros;
 }
+
+// Transparent or flat areas after filtering: long runs of zeros.
+bool ZeroHeavy(const std::uint8_t* data, std::size_t size) { return CountZeros(data, size) * 8 >= size * 7; }
+
+// libdeflate's level 1 crawls through long runs of zeros, which its level 2
+// takes about twice as fast and smaller; elsewhere level 1 is the faster.
+int ThoroughLevel(const std::uint8_t* data, std::size_t size) { return ZeroHeavy(data, size) ? 2 : 1; }
 
 bool CompressThorough(libdeflate_compressor* (&compressors)[2], Scratch& scratch, const std::uint8_t* data,
     std::size_t size, bool last, std::vector<std::uint8_t>& out)
@@ -147,19 +153,37 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
     try {
         if (backend_ == DeflateBackend::Thorough)
             return CompressThorough(s.compressors, s.scratch, data, size, last, out);
+        if (backend_ == DeflateBackend::Runs) {
+            s.runs.compress(data, size, last, out);
+            return true;
+        }
         const std::size_t start = out.size();
         if (!CompressFast(s.levelBuffer, s.scratch, data, size, last, out)) return false;
         const std::size_t fast = out.size() - start;
+        if (backend_ || fast * 4 > size) return true;
         // Beyond 512:1 ISA-L is within a factor of two of deflate's best
         // (about 1032:1), so libdeflate has little left to gain, and it
         // crawls through such runs (an empty canvas: 60 times ISA-L's time).
-        if (backend_ || fast * 4 > size || fast * 512 <= size) return true;
-        s.other.clear();
-        if (!CompressThorough(s.compressors, s.scratch, data, size, last, s.other))
-            return true; // ISA-L's stream stands
-        if (s.other.size() < out.size() - start) {
-            out.resize(start);
-            out.insert(out.end(), s.other.begin(), s.other.end());
+        bool thorough = fast * 512 > size;
+        const auto keepOtherIfSmaller = [&] {
+            if (s.other.size() < out.size() - start) {
+                out.resize(start);
+                out.insert(out.end(), s.other.begin(), s.other.end());
+            }
+        };
+        if (ZeroHeavy(data, size)) {
+            // Runs smaller than ISA-L's stream leave libdeflate little to
+            // find (a few percent); runs larger mean the band repeats shapes
+            // at a distance (text's glyphs, patterns), which libdeflate
+            // matches and the run encoder cannot, which then stops early.
+            s.other.clear();
+            const bool ahead = s.runs.compress(data, size, last, s.other, fast);
+            thorough = thorough && !ahead;
+            if (ahead) keepOtherIfSmaller();
+        }
+        if (thorough) {
+            s.other.clear();
+            if (CompressThorough(s.compressors, s.scratch, data, size, last, s.other)) keepOtherIfSmaller();
         }
         return true;
     } catch (const std::bad_alloc&) {

@@ -16,15 +16,21 @@ enum class DeflateBackend {
     Fast, // ISA-L at its fastest level: most images
     Thorough, // libdeflate at a fast level: images that compress very well,
               // where it finds far longer matches
+    Runs, // our own run-length deflate (run_deflater.h): bands made mostly
+          // of zeros, near libdeflate's size at ISA-L's speed
 };
 
 class BandDeflater {
 public:
     // Without a backend, each band is compressed by ISA-L, whose speed on
-    // such data costs little, and when that shrinks it fourfold or more
-    // (flat art, removed backgrounds), but not near deflate's limit (empty
-    // areas), by libdeflate too; the smaller stream is kept. So every band
-    // gets the better compressor, judged on itself.
+    // such data costs little, and when that shrinks it fourfold or more, a
+    // second and third time: by the run-length encoder when seven eighths
+    // of its bytes or more are zero (removed backgrounds, flat art after
+    // filtering), by libdeflate when there are fewer zeros or the runs came
+    // out larger than ISA-L's stream (shapes repeated at a distance, such as
+    // text's glyphs), unless ISA-L came near deflate's limit (empty areas).
+    // The smallest stream is kept, so every band gets the better compressor,
+    // judged on itself.
     explicit BandDeflater(std::optional<DeflateBackend> backend = std::nullopt);
     ~BandDeflater();
     BandDeflater(const BandDeflater&) = delete;
