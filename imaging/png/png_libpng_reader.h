@@ -11,7 +11,8 @@ class QIODevice;
 namespace imaging::png {
 
 // Reads a whole PNG from `in` (positioned at its signature; `in.size()` is
-// the file's size), refusing with libpng's words.
+// the file's size), refusing with libpng's words; damage after the last row,
+// which libpng lets pass, with the project's own reader's words.
 DecodedImage DecodePngWithLibpng(QIODevice& in);
 
 // Whether the libpng loaded at run time is the release this was built with.
