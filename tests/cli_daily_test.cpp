@@ -2,6 +2,7 @@
 // pipes, and what it prints; the real binary through a shell.
 #include "imaging_test_support.h"
 #include "process_runner.h"
+#include "scratch_folder.h"
 
 #include "cli/standard_input.h"
 #include "fixtures/sample_files.h"
@@ -163,7 +164,7 @@ TEST_F(CliDaily, StandardInputAndOutputGiveWhatFilesGive)
     MakeFolder(QStringLiteral("files"));
     // A temporary folder of the test's own, so that other programs' files in
     // the shared one cannot pass for leftovers.
-    const QTemporaryDir spool;
+    const testsupport::ScratchFolder spool;
     ASSERT_TRUE(spool.isValid());
     const QString inSpool = QStringLiteral("export TMPDIR='%1'; ").arg(spool.path());
     for (const QString& name : {QStringLiteral("in.png"), QStringLiteral("in.jpg"), QStringLiteral("in.bmp")}) {

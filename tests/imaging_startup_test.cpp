@@ -93,7 +93,11 @@ TEST_F(ImagingStartup, RealProbeSucceedsAfterAForcedFailure)
     EXPECT_NE(mGdip::ImagingToken(), 0u);
 }
 
-using ImagingStartupDeathTest = ImagingStartup;
+// No temporary folder: the child process that dies would leave its folder behind.
+class ImagingStartupDeathTest : public ::testing::Test {
+protected:
+    void TearDown() override { mGdip::SetPlatformProbeForTesting({}); }
+};
 
 TEST_F(ImagingStartupDeathTest, ExitOnFailureEndsTheProcessWithAFailureCode)
 {

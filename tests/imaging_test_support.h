@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "fixtures/sample_files.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ protected:
     QString path(const QString& name) const { return dir_.filePath(name); }
 
 private:
-    QTemporaryDir dir_;
+    testsupport::ScratchFolder dir_;
 };
 
 // ---- files ------------------------------------------------------------------

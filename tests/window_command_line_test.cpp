@@ -1,6 +1,7 @@
 // The window's command line: each file opens as a drop of its own would, in
 // order; --help and --version answer without a window.
 #include "process_runner.h"
+#include "scratch_folder.h"
 #include "window_test_support.h"
 
 #include "app/command_line.h"
@@ -113,7 +114,7 @@ protected:
         EXPECT_EQ(a.messages, b.messages);
     }
 
-    QTemporaryDir folder;
+    testsupport::ScratchFolder folder;
     QString good, other, damaged;
 };
 

@@ -1,6 +1,7 @@
 // Panning in the window: the wheel and a middle-button drag over either
 // picture move both, and what the boxes draw is the crop of the image at
 // the offset.
+#include "scratch_folder.h"
 #include "window_test_support.h"
 
 #include <QApplication>
@@ -28,7 +29,7 @@ void TurnWheel(QWidget* target, QPoint at, QPoint angle)
 
 TEST(WindowPanning, TheWheelAndAMiddleDragMoveBothPicturesWhichDrawTheCropAtTheOffset)
 {
-    QTemporaryDir folder;
+    testsupport::ScratchFolder folder;
     ASSERT_TRUE(folder.isValid());
     Recorded recorded;
     app::Form1 form{TestOptions(recorded)};

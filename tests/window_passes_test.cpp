@@ -1,5 +1,6 @@
 // The processing buttons run through the command loop, and what happens when
 // the user acts while a pass runs.
+#include "scratch_folder.h"
 #include "window_test_support.h"
 
 #include "imaging/mgdip.h"
@@ -76,7 +77,7 @@ protected:
         EXPECT_EQ(Shown(form.Pic2, 10, 10), kLightBlue) << "beyond the image: the background";
     }
 
-    QTemporaryDir folder;
+    testsupport::ScratchFolder folder;
     QString scenePath;
     Recorded recorded;
     app::Form1Options options = TestOptions(recorded);
@@ -176,7 +177,7 @@ protected:
     }
     void Start() { form = std::make_unique<Form1>(options); }
 
-    QTemporaryDir folder;
+    testsupport::ScratchFolder folder;
     QString path;
     Recorded recorded;
     app::Form1Options options = TestOptions(recorded);
@@ -252,7 +253,7 @@ TEST_F(WindowDuringPass, DropDuringAPassLoadsTheNewImageWhileThePassFinishesTheO
 
 TEST_F(WindowDuringPass, ResultOfAPassKeepsItsOwnSizeAndNameWhenAnotherImageIsDroppedDuringIt)
 {
-    QTemporaryDir program;
+    testsupport::ScratchFolder program;
     ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
     options.programFolder = program.path();
     QImage other(3, 2, QImage::Format_ARGB32);

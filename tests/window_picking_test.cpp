@@ -1,4 +1,5 @@
 // Dropping an image on the source picture and picking colors from it.
+#include "scratch_folder.h"
 #include "window_test_support.h"
 
 #include "app/caption_color.h"
@@ -34,7 +35,7 @@ QImage Ramp()
 class WindowPicking : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-    QTemporaryDir folder;
+    testsupport::ScratchFolder folder;
     Recorded recorded;
     Form1 form{TestOptions(recorded)};
 };

@@ -2,6 +2,7 @@
 // there; for a program whose folder the user cannot write (an installed
 // one), Chromobrisk/SAVE in the user's pictures folder; otherwise the
 // missing folder is reported.
+#include "scratch_folder.h"
 #include "window_test_support.h"
 
 #include <QDir>
@@ -85,7 +86,7 @@ public:
     QString Pictures() const { return home_.filePath(QStringLiteral("Bilder")); }
 
 private:
-    QTemporaryDir home_;
+    testsupport::ScratchFolder home_;
     QByteArray oldHome_, oldConfig_;
 };
 

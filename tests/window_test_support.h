@@ -4,6 +4,7 @@
 
 #include "app/form1.h"
 #include "imaging/mgdip.h"
+#include "scratch_folder.h"
 
 #include <QDir>
 #include <QImage>
@@ -31,7 +32,7 @@ protected:
     QString SaveFolder() const { return program.filePath(QStringLiteral("SAVE")); }
     QString SavedPath(const QString& name) const { return SaveFolder() + QLatin1Char('/') + name; }
 
-    QTemporaryDir pictures, program;
+    testsupport::ScratchFolder pictures, program;
 };
 
 using Step = std::function<void()>;

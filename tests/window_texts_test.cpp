@@ -1,6 +1,7 @@
 // Every text the user reads is Chinese: the reasons of the window's failure
 // messages and Qt's own dialogs.
 #include "imaging_test_support.h"
+#include "scratch_folder.h"
 #include "window_test_support.h"
 
 #include "app/translations.h"
@@ -42,7 +43,7 @@ QByteArray HugePngHeader()
 
 TEST(WindowTexts, EveryReasonForAFileThatCannotBeOpenedOrSavedIsChinese)
 {
-    QTemporaryDir pictures, program;
+    testsupport::ScratchFolder pictures, program;
     ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("SAVE")));
     QImage noise(64, 64, QImage::Format_ARGB32);
     for (int y = 0; y < 64; ++y)
