@@ -127,12 +127,10 @@ bool ZeroHeavy(const std::uint8_t* data, std::size_t size) { return CountZeros(d
 
 // libdeflate's level 1 crawls through long runs of zeros, which its level 2
 // takes about twice as fast and smaller; elsewhere level 1 is the faster.
-int ThoroughLevel(const std::uint8_t* data, std::size_t size) { return ZeroHeavy(data, size) ? 2 : 1; }
-
 bool CompressThorough(libdeflate_compressor* (&compressors)[2], Scratch& scratch, const std::uint8_t* data,
-    std::size_t size, bool last, std::vector<std::uint8_t>& out)
+    std::size_t size, bool zeroHeavy, bool last, std::vector<std::uint8_t>& out)
 {
-    const int level = ThoroughLevel(data, size);
+    const int level = zeroHeavy ? 2 : 1;
     libdeflate_compressor*& compressor = compressors[level - 1];
     if (!compressor) compressor = libdeflate_alloc_compressor(level);
     if (!compressor) return false;
@@ -152,7 +150,7 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
     State& s = *state_;
     try {
         if (backend_ == DeflateBackend::Thorough)
-            return CompressThorough(s.compressors, s.scratch, data, size, last, out);
+            return CompressThorough(s.compressors, s.scratch, data, size, ZeroHeavy(data, size), last, out);
         if (backend_ == DeflateBackend::Runs) {
             s.runs.compress(data, size, last, out);
             return true;
@@ -171,7 +169,8 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
                 out.insert(out.end(), s.other.begin(), s.other.end());
             }
         };
-        if (ZeroHeavy(data, size)) {
+        const bool zeroHeavy = ZeroHeavy(data, size);
+        if (zeroHeavy) {
             // Runs smaller than ISA-L's stream leave libdeflate little to
             // find (a few percent); runs larger mean the band repeats shapes
             // at a distance (text's glyphs, patterns), which libdeflate
@@ -183,7 +182,7 @@ bool BandDeflater::compress(const std::uint8_t* data, std::size_t size, bool las
         }
         if (thorough) {
             s.other.clear();
-            if (CompressThorough(s.compressors, s.scratch, data, size, last, s.other)) keepOtherIfSmaller();
+            if (CompressThorough(s.compressors, s.scratch, data, size, zeroHeavy, last, s.other)) keepOtherIfSmaller();
         }
         return true;
     } catch (const std::bad_alloc&) {
